@@ -14,5 +14,5 @@ int main(int argc, char** argv)
     }
     constexpr int kShowNormal = 1;
     static int s_instance;
-    return BKInstallerMain(&s_instance, nullptr, TZString::FromUTF8(commandLine), kShowNormal);
+    return BKInstallerMain(&s_instance, nullptr, TZString(commandLine.c_str()), kShowNormal);
 }

@@ -18,7 +18,24 @@ namespace {
 
 TZString Text(const char* inUtf8)
 {
-    return TZString::FromUTF8(inUtf8);
+    return TZString(inUtf8);
+}
+
+// The file name (with extension) of this program's executable.
+TZString ExecutableFileName()
+{
+    const TZString path = TZFileUtil::GetApplicationPath().ToString();
+    const size_t slash = path.rfind(u'/');
+    return slash == TZString::npos ? path : path.Substring(slash + 1);
+}
+
+// A file in the temporary folder.
+TZString TempFile(const char* inName)
+{
+    TZString folder = TZFileUtil::GetTempFolder().ToString();
+    if (!folder.empty() && folder.back() != u'/')
+        folder += u'/';
+    return folder + inName;
 }
 
 } // namespace
@@ -74,7 +91,7 @@ TZString GetOSDescription()
 bool IsAnotherInstanceRunning()
 {
     std::vector<uint32_t> ids;
-    FindProcessesByImageName(TZFileUtil::GetExecutableFileName(), &ids);
+    FindProcessesByImageName(ExecutableFileName(), &ids);
     return ids.size() >= 2;
 }
 
@@ -106,7 +123,7 @@ int BKInstallerMain(void* inInstance, void* inPrevInstance, const TZString& inCo
         if (arguments.size() > 1 && !arguments[1].empty())
             SendTelvoEvent(Text("Test"), arguments[1]);
 
-        logger.SetLogFile(TZFileUtil::GetTempFolder() + Text("tzbk_installer_log.txt"));
+        logger.SetLogFile(TempFile("tzbk_installer_log.txt"));
         logger.m_enabled = true;
         logger.m_echoToStdout = true;
 

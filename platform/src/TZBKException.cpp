@@ -18,7 +18,7 @@ TZString TZSourceBaseName(const char* inSourceFile)
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos)
         name.erase(dot);
-    return TZString::FromUTF8(name);
+    return TZString(name.c_str());
 }
 
 TZBKException::TZBKException(const int32_t& inCode, const char* inSourceFile, int32_t inLine)

@@ -33,5 +33,5 @@ TZString TZMessageTable::Lookup(const char* inKey)
     if (found != table.end())
         return found->second;
     // A key without an entry shows its own text; each caller gets its own copy.
-    return inKey ? TZString::FromUTF8(inKey) : TZString();
+    return inKey ? TZString(inKey) : TZString();
 }

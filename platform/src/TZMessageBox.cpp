@@ -58,7 +58,7 @@ TZMessageBoxAnswer TZRunMessageBox(const TZMessageBoxRequest& inRequest)
 
 void TZShowMessageBox(const TZString& inText)
 {
-    static const TZString caption = TZString::FromUTF8("Tarsel Ostrel");
+    static const TZString caption = TZString("Tarsel Ostrel");
     TZMessageBoxRequest request;
     request.m_caption = caption;
     request.m_text = inText;

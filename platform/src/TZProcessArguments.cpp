@@ -15,7 +15,7 @@ void TZSetProcessArguments(int inArgc, const char* const* inArgv)
     std::vector<TZString>& arguments = Arguments();
     arguments.clear();
     for (int i = 0; i < inArgc && inArgv && inArgv[i]; ++i)
-        arguments.push_back(TZString::FromUTF8(inArgv[i]));
+        arguments.push_back(TZString(inArgv[i]));
 }
 
 const std::vector<TZString>& TZGetProcessArguments()

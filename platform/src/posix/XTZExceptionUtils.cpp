@@ -382,7 +382,7 @@ void InstallProcessWide()
     void* frames[2];
     backtrace(frames, 2);
 
-    const std::string folder = TZFileUtil::GetSessionTempFolder().ToUTF8();
+    const std::string folder = TZFileUtil::GetSessionTempFolder().ToString().ToUTF8();
     s_dumpFolder[0] = '\0';
     if (!folder.empty() && Append(s_dumpFolder, sizeof s_dumpFolder, folder.c_str()) &&
         (folder.back() == '/' || Append(s_dumpFolder, sizeof s_dumpFolder, "/")) &&
@@ -434,5 +434,5 @@ TZString TZGetLastDumpPath()
     }
     const std::string path(s_lastDumpPath);
     s_dumpOwner.store(0, std::memory_order_release);
-    return TZString::FromUTF8(path);
+    return TZString(path.c_str());
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/TZFileUtil.h"
+
 void XTZLogger::WriteLineW(const TZString& inLine)
 {
     if (!m_enabled)
@@ -27,5 +29,8 @@ void XTZLogger::LogW(const char16_t* inFormat, ...)
 
 TZString XTZDefaultLogPath()
 {
-    return TZFileUtil::GetTempFolder() + TZString(u"tzbk_log.txt");
+    TZString folder = TZFileUtil::GetTempFolder().ToString();
+    if (!folder.empty() && folder.back() != u'/')
+        folder += u'/';
+    return folder + u"tzbk_log.txt";
 }
