@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <fstream>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include "platform/TZBKWorkerThread.h"
 #include "platform/TZCrashDump.h"
 #include "platform/TZExceptionUtils.h"
+#include "platform/TZFileUtil.h"
 #include "platform/TZLogger.h"
 #include "platform/XTZSEHException.h"
 
@@ -221,6 +224,36 @@ TEST_F(CrashTest, TwoFaultsGiveTwoDumpsInOneFolder)
     EXPECT_EXIT(TwoFaultsCaught(), ::testing::ExitedWithCode(0), "");
     if (m_owner) {
         EXPECT_EQ(2u, Dumps().size());
+    }
+}
+
+// In the child: the dump cannot be written (a file stands where the "Dump" folder belongs); the
+// failure is an assertion line and the fault still arrives as an exception.
+void FaultWithoutDumpFolder(const std::string& inLogPath)
+{
+    TZLogger::Instance().SetLogFile(TZString(inLogPath.c_str()));
+    TZLogger::Instance().m_enabled = true;
+    TZExceptionUtils::InstallExceptionHandlers();
+    const fs::path session = TZFileUtil::GetSessionTempFolder().ToString().ToUTF8();
+    std::ofstream(session / "Dump") << "not a folder";
+    try {
+        WriteThroughNull();
+        std::exit(60);
+    } catch (const XTZSEHException& fault) {
+        std::exit(fault.GetDumpError() == ENOTDIR ? 0 : 61);
+    }
+}
+
+TEST_F(CrashTest, DumpThatCannotBeWrittenIsReportedAndTheFaultStillArrives)
+{
+    const std::string logPath = m_dir + "/nodump_log.txt";
+    EXPECT_EXIT(FaultWithoutDumpFolder(logPath), ::testing::ExitedWithCode(0), "");
+    if (m_owner) {
+        EXPECT_TRUE(Dumps().empty());
+        EXPECT_NE(std::string::npos,
+                  ReadFile(logPath).find("Assert failed: CreateFile failed. Error: " + std::to_string(ENOTDIR) +
+                                         " at ..\\..\\..\\source\\private\\exceptions\\WTZExceptionUtils:97"))
+            << ReadFile(logPath);
     }
 }
 

@@ -23,6 +23,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include "platform/TZAssert.h"
 #include "platform/TZCrashDump.h"
 #include "platform/TZFileUtil.h"
 #include "platform/TZMutex.h"
@@ -232,9 +233,12 @@ void CopyFile(SafeWriter& inOut, int inFd, const char* inPath)
     close(source);
 }
 
-// Writes one dump file; returns 0 or the errno of the step that failed. Async-signal-safe.
-int WriteDump(int inSignal, const siginfo_t* inInfo, const ucontext_t* inContext)
+// Writes one dump file and copies its path to outPath; returns 0 or the errno of the step that
+// failed. Async-signal-safe.
+int WriteDump(int inSignal, const siginfo_t* inInfo, const ucontext_t* inContext,
+              char (&outPath)[PATH_MAX])
 {
+    outPath[0] = '\0';
     const pid_t self = gettid();
     pid_t expected = 0;
     while (!s_dumpOwner.compare_exchange_weak(expected, self, std::memory_order_acquire)) {
@@ -295,10 +299,7 @@ int WriteDump(int inSignal, const siginfo_t* inInfo, const ucontext_t* inContext
         }
     }
 
-    if (error) {
-        SafeWriter err(STDERR_FILENO);
-        err.Str("Crash dump not written. Error: ").Dec(error).Str("\n");
-    }
+    Append(outPath, sizeof outPath, path);
     s_dumpOwner.store(0, std::memory_order_release);
     return error;
 }
@@ -345,9 +346,19 @@ void FaultHandler(int inSignal, siginfo_t* inInfo, void* inContext)
         return;
     }
     const auto* context = static_cast<const ucontext_t*>(inContext);
-    const int dumpError = WriteDump(inSignal, inInfo, context);
+    char path[PATH_MAX];
+    const int dumpError = WriteDump(inSignal, inInfo, context, path);
     // Leaving the handler by an exception skips the mask restore the kernel would do on return.
     pthread_sigmask(SIG_SETMASK, &context->uc_sigmask, nullptr);
+    // From here on the thread is about to throw, which allocates anyway: the dump is on disk
+    // first, so the bookkeeping below may use the ordinary facilities.
+    if (dumpError) {
+        const std::string message = "CreateFile failed. Error: " + std::to_string(dumpError);
+        TZReportAssert(message.c_str(), "..\\..\\..\\source\\private\\exceptions\\WTZExceptionUtils",
+                       97);
+    } else {
+        TZFileUtil::SetDumpPath(TZString(path));
+    }
     throw XTZSEHException(static_cast<uint32_t>(inSignal), inInfo->si_code,
                           reinterpret_cast<uintptr_t>(inInfo->si_addr), dumpError);
 }
