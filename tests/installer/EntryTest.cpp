@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/TZFileUtil.h"
+#include "CoreTestSupport.h"
 #include "analytics/BKTelvoEventQueue.h"
 #include "installer/BKInstallerApp.h"
 #include "platform/TZLogger.h"
@@ -31,6 +31,7 @@
 extern char** environ;
 
 namespace fs = std::filesystem;
+using coretest::Match;
 
 namespace {
 
@@ -45,7 +46,7 @@ public:
 const char kAnotherInstanceText[] =
     "Another instance of Tarsel Morlix Installer is running. Please wait for it to finish.";
 const char kDatedLine[] =
-    R"re(^date="(Sun|Mon|Tue|Wed|Thu|Fri|Sat), \d\d [A-Z][a-z]{2} \d{4} \d\d:\d\d:\d\d GMT" thread="\d+" (.*)$)re";
+    R"re(date="(Sun|Mon|Tue|Wed|Thu|Fri|Sat), [0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT" thread="[0-9]+" (.*))re";
 
 std::string ReadFile(const fs::path& inPath)
 {
@@ -184,16 +185,15 @@ TEST(InstallerExecutableTest, NormalRunWritesTheInstallerLogAndExitsZero)
 
     const std::string log = ReadFile(scratch.Temp() / "tzbk_installer_log.txt");
     const auto lines = Lines(log);
-    const std::regex dated(kDatedLine);
     std::vector<std::string> messages;
     for (const std::string& line : lines) {
-        std::smatch match;
-        ASSERT_TRUE(std::regex_match(line, match, dated)) << line;
-        messages.push_back(match[2].str());
+        const auto match = Match(line, kDatedLine);
+        ASSERT_TRUE(match) << line;
+        messages.push_back(match->back());
     }
     ASSERT_EQ(3u, messages.size()) << log;
     EXPECT_EQ("Tarsel Morlix Installer Version 1.0.0.1", messages[0]);
-    EXPECT_TRUE(std::regex_match(messages[1], std::regex(R"(OS: Linux_\d+\.\d+\.\d+_(64|32)-bit)")))
+    EXPECT_TRUE(Match(messages[1], R"(OS: Linux_[0-9]+\.[0-9]+\.[0-9]+_(64|32)-bit)"))
         << messages[1];
     EXPECT_EQ("Done. Exiting ...", messages[2]);
     // Every line is echoed to standard output; nothing goes to standard error.
@@ -224,11 +224,10 @@ TEST(InstallerExecutableTest, SecondCopyIsRefusedAndLogsToTheDefaultLog)
     // The default log, in the clock form: the exception's line, the caught code, the end.
     const auto lines = Lines(ReadFile(scratch.Temp() / "tzbk_log.txt"));
     ASSERT_EQ(3u, lines.size());
-    const std::string prefix = R"(^\d+ \d+ )";
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(prefix + R"(Internal Error: BKInstallerApp, \d+$)")))
-        << lines[0];
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(prefix + "Caught exception: 9006$"))) << lines[1];
-    EXPECT_TRUE(std::regex_match(lines[2], std::regex(prefix + "Done\\. Exiting \\.\\.\\.$"))) << lines[2];
+    const std::string prefix = "[0-9]+ [0-9]+ ";
+    EXPECT_TRUE(Match(lines[0], prefix + "Internal Error: BKInstallerApp, [0-9]+")) << lines[0];
+    EXPECT_TRUE(Match(lines[1], prefix + "Caught exception: 9006")) << lines[1];
+    EXPECT_TRUE(Match(lines[2], prefix + "Done\\. Exiting \\.\\.\\.")) << lines[2];
     // The first copy is not affected.
     EXPECT_TRUE(first.StillRunning());
 }
@@ -398,7 +397,7 @@ TEST(InstallerEntryTest, OSVersionParsingAndMinimum)
 TEST(InstallerEntryTest, OSDescriptionForm)
 {
     const std::string description = GetOSDescription().ToUTF8();
-    EXPECT_TRUE(std::regex_match(description, std::regex(R"(Linux_\d+\.\d+\.\d+_(64|32)-bit)")))
+    EXPECT_TRUE(Match(description, R"(Linux_[0-9]+\.[0-9]+\.[0-9]+_(64|32)-bit)"))
         << description;
 }
 

@@ -1,7 +1,10 @@
 // Small helpers for the platform core tests: scratch folders and file contents.
 #pragma once
 
+#include <regex.h>
+
 #include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -59,6 +62,29 @@ inline size_t CountOccurrences(const std::string& inText, const std::string& inN
          at = inText.find(inNeedle, at + inNeedle.size()))
         ++count;
     return count;
+}
+
+// Whole-text match against a POSIX extended regular expression (no \\d: use [0-9]). Returns the
+// groups (group 0 the whole text) or nothing when the text does not match.
+inline std::optional<std::vector<std::string>> Match(const std::string& inText, const std::string& inPattern)
+{
+    regex_t compiled;
+    if (regcomp(&compiled, ("^(" + inPattern + ")$").c_str(), REG_EXTENDED) != 0)
+        return std::nullopt;
+    std::vector<regmatch_t> groups(compiled.re_nsub + 1);
+    const bool matched = regexec(&compiled, inText.c_str(), groups.size(), groups.data(), 0) == 0;
+    regfree(&compiled);
+    if (!matched)
+        return std::nullopt;
+    std::vector<std::string> result;
+    // Group 1 is the anchoring group added above; report the caller's groups from 1 on.
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (i == 1)
+            continue;
+        result.push_back(groups[i].rm_so < 0 ? std::string()
+                                             : inText.substr(groups[i].rm_so, groups[i].rm_eo - groups[i].rm_so));
+    }
+    return result;
 }
 
 } // namespace coretest

@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,22 +24,24 @@
 #include "platform/XTZSEHException.h"
 
 using coretest::CountOccurrences;
+using coretest::Match;
 using coretest::ReadFile;
 
 namespace fs = std::filesystem;
 
 // The faults, kept out of the optimiser's sight and with external names, so that the dump's
-// backtrace can name them.
+// backtrace can name them. The sanitizers would catch both before the processor does; these must
+// reach the processor.
 int* volatile g_null = nullptr;
 volatile int g_zero = 0;
 volatile int g_sink = 0;
 
-__attribute__((noinline)) void WriteThroughNull()
+__attribute__((noinline, no_sanitize("address", "undefined"))) void WriteThroughNull()
 {
     *g_null = 42;
 }
 
-__attribute__((noinline)) void DivideByZero()
+__attribute__((noinline, no_sanitize("address", "undefined"))) void DivideByZero()
 {
     g_sink = 7 / g_zero;
 }
@@ -168,12 +169,10 @@ TEST_F(CrashTest, FaultOnWorkerThreadArrivesAsExceptionAndLeavesADump)
         ASSERT_EQ(1u, dumps.size()) << row.m_name;
         const fs::path& dump = dumps[0];
         EXPECT_EQ("Dump", dump.parent_path().filename().string()) << row.m_name;
-        EXPECT_TRUE(std::regex_match(dump.parent_path().parent_path().filename().string(),
-                                     std::regex("TZ.*Session|TZ.*")))
+        EXPECT_TRUE(Match(dump.parent_path().parent_path().filename().string(), "TZ[0-9]+Session"))
             << dump;
-        EXPECT_TRUE(std::regex_match(
-            dump.filename().string(),
-            std::regex("TzDump[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\\.dmp")))
+        EXPECT_TRUE(Match(dump.filename().string(),
+                          "TzDump[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\\.dmp"))
             << dump;
         const std::string text = ReadFile(dump.string());
         for (const std::string& expected :

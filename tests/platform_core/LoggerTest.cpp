@@ -1,5 +1,4 @@
 // The process-wide logger: line forms, the enabled switch, log file switching, echo, atomic lines.
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,14 +13,15 @@
 #include "platform/TZWorkerThread.h"
 
 using coretest::Lines;
+using coretest::Match;
 using coretest::ReadFile;
 using coretest::ScratchDir;
 
 namespace {
 
 const char kDatedPrefix[] =
-    R"re(date="(Sun|Mon|Tue|Wed|Thu|Fri|Sat), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) )re"
-    R"re(\d{4} \d\d:\d\d:\d\d GMT" thread="(\d+)" )re";
+    R"re(date="(Sun|Mon|Tue|Wed|Thu|Fri|Sat), [0-9]{2} (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) )re"
+    R"re([0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT" thread="([0-9]+)" )re";
 
 // Points the logger at a fresh file for one test and restores the switches afterwards.
 class LoggerTest : public ::testing::Test {
@@ -44,11 +44,10 @@ protected:
     std::vector<std::string> Messages() const
     {
         std::vector<std::string> messages;
-        const std::regex dated(std::string("^") + kDatedPrefix + "(.*)$");
         for (const std::string& line : Lines(ReadFile(m_logPath))) {
-            std::smatch match;
-            EXPECT_TRUE(std::regex_match(line, match, dated)) << line;
-            messages.push_back(match.size() ? match[match.size() - 1].str() : line);
+            const auto match = Match(line, std::string(kDatedPrefix) + "(.*)");
+            EXPECT_TRUE(match) << line;
+            messages.push_back(match ? match->back() : line);
         }
         return messages;
     }
@@ -61,11 +60,9 @@ TEST_F(LoggerTest, DatedLineCarriesDateThreadAndMessage)
 {
     Logger().Log("OS: %s", "Linux_6.1.0_64-bit");
     const std::string text = ReadFile(m_logPath);
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(text, match,
-                                 std::regex(std::string("^") + kDatedPrefix + "OS: Linux_6.1.0_64-bit\n$")))
-        << text;
-    EXPECT_EQ(std::to_string(TZGetCurrentThreadId()), match[3].str());
+    const auto match = Match(text, std::string(kDatedPrefix) + "OS: Linux_6\\.1\\.0_64-bit\n");
+    ASSERT_TRUE(match) << text;
+    EXPECT_EQ(std::to_string(TZGetCurrentThreadId()), (*match)[3]);
 }
 
 TEST_F(LoggerTest, ClockFormBeforeSetLogFile)
@@ -73,9 +70,7 @@ TEST_F(LoggerTest, ClockFormBeforeSetLogFile)
     Logger().m_dated = false;
     Logger().Log("clock %d", 7);
     const std::string text = ReadFile(m_logPath);
-    EXPECT_TRUE(std::regex_match(
-        text, std::regex("^\\d+ " + std::to_string(TZGetCurrentThreadId()) + " clock 7\n$")))
-        << text;
+    EXPECT_TRUE(Match(text, "[0-9]+ " + std::to_string(TZGetCurrentThreadId()) + " clock 7\n")) << text;
 }
 
 TEST_F(LoggerTest, FormatsOnlyWhenTheFormatHasAPercentSign)
@@ -192,14 +187,14 @@ TEST_F(LoggerTest, LinesFromManyThreadsStayWhole)
         thread.join();
     const auto messages = Messages();
     ASSERT_EQ(static_cast<size_t>(kThreads * kLines), messages.size());
-    const std::regex whole("thread (\\d) line (\\d+) p{300} end");
+    const std::string whole = "thread ([0-9]) line ([0-9]+) p{300} end";
     std::vector<int> next(kThreads, 0);
     for (const std::string& message : messages) {
-        std::smatch match;
-        ASSERT_TRUE(std::regex_match(message, match, whole)) << message;
-        const int t = std::stoi(match[1].str());
+        const auto match = Match(message, whole);
+        ASSERT_TRUE(match) << message;
+        const int t = std::stoi((*match)[1]);
         // Each thread's lines appear in the order it wrote them.
-        EXPECT_EQ(next[t]++, std::stoi(match[2].str()));
+        EXPECT_EQ(next[t]++, std::stoi((*match)[2]));
     }
 }
 
