@@ -114,6 +114,7 @@ int BKInstallerMain(void* inInstance, void* inPrevInstance, const TZString& inCo
     TZLogger& logger = TZLogger::Instance();
     try {
         TZExceptionUtils::InstallExceptionHandlers();
+        // Lives for the whole run; the analytics thread and the installer service get its address.
         InstallerCustomExceptionHandler customHandler;
 
         if (IsAnotherInstanceRunning())
@@ -139,6 +140,9 @@ int BKInstallerMain(void* inInstance, void* inPrevInstance, const TZString& inCo
         if (!IsSystemAtLeast(SystemUtils::GetOSVersionString(), kBKMinimumSystemMajor,
                              kBKMinimumSystemMinor))
             throw TZBKException(kBKErrorSystemTooOld, __FILE__, __LINE__);
+
+        // The user interface and the installer service run here, between the start-up checks
+        // and the end of the run.
     } catch (const TZBKException& exception) {
         const int32_t code = exception.GetCode();
         if (logger.m_enabled)

@@ -46,6 +46,14 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void DivideByZero
     g_sink = 7 / g_zero;
 }
 
+// Recurses until the stack runs out.
+__attribute__((noinline, no_sanitize("address", "undefined"))) int Overflow(int inDepth)
+{
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(inDepth);
+    return g_zero == 0 ? Overflow(inDepth + 1) + frame[0] : 0;
+}
+
 namespace {
 
 // One scratch folder per test, shared by the parent and the child it re-executes: the child
@@ -253,6 +261,30 @@ TEST_F(CrashTest, DumpThatCannotBeWrittenIsReportedAndTheFaultStillArrives)
                   ReadFile(logPath).find("Assert failed: CreateFile failed. Error: " + std::to_string(ENOTDIR) +
                                          " at ..\\..\\..\\source\\private\\exceptions\\WTZExceptionUtils:97"))
             << ReadFile(logPath);
+    }
+}
+
+// In the child: a stack overflow on a translating thread is reported through the alternate stack.
+void OverflowOnWorker()
+{
+    TZExceptionUtils::InstallExceptionHandlers();
+    CountingHandler handler;
+    FaultCallback callback([] { g_sink = Overflow(0); });
+    {
+        TZBKWorkerThread worker(2, &callback, &handler);
+        worker.Start();
+        worker.Join();
+    }
+    std::exit(handler.m_unknown == 1 && !TZGetLastDumpPath().empty() ? 0 : 70);
+}
+
+TEST_F(CrashTest, StackOverflowOnWorkerThreadIsReported)
+{
+    EXPECT_EXIT(OverflowOnWorker(), ::testing::ExitedWithCode(0), "");
+    if (m_owner) {
+        const auto dumps = Dumps();
+        ASSERT_EQ(1u, dumps.size());
+        EXPECT_NE(std::string::npos, ReadFile(dumps[0].string()).find("(SIGSEGV)"));
     }
 }
 

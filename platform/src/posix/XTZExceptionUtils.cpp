@@ -35,6 +35,13 @@
 
 namespace {
 
+#if defined(TZ_SANITIZE_THREAD)
+// ThreadSanitizer owns the signal machinery; faults keep their default behaviour there.
+constexpr bool kTranslatorOn = false;
+#else
+constexpr bool kTranslatorOn = true;
+#endif
+
 const int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
 
@@ -415,14 +422,11 @@ void InstallProcessWide()
 
 void XTZExceptionUtils::InstallHandlers()
 {
-#if defined(TZ_SANITIZE_THREAD)
-    // ThreadSanitizer owns the signal machinery; faults keep their default behaviour there.
-    return;
-#else
+    if (!kTranslatorOn)
+        return;
     InstallProcessWide();
     EnsureAltStack();
     t_translate = true;
-#endif
 }
 
 void XTZExceptionUtils::RestoreHandlers()
