@@ -2,23 +2,17 @@
 
 namespace {
 
-std::vector<TZString>& Arguments()
-{
-    static std::vector<TZString> arguments;
-    return arguments;
+std::vector<TZString>& Arguments() {
+  static std::vector<TZString> arguments;
+  return arguments;
 }
 
-} // namespace
+}  // namespace
 
-void TZSetProcessArguments(int inArgc, const char* const* inArgv)
-{
-    std::vector<TZString>& arguments = Arguments();
-    arguments.clear();
-    for (int i = 0; i < inArgc && inArgv && inArgv[i]; ++i)
-        arguments.push_back(TZString(inArgv[i]));
+void TZSetProcessArguments(int inArgc, const char* const* inArgv) {
+  std::vector<TZString>& arguments = Arguments();
+  arguments.clear();
+  for (int i = 0; i < inArgc && inArgv && inArgv[i]; ++i) arguments.push_back(TZString(inArgv[i]));
 }
 
-const std::vector<TZString>& TZGetProcessArguments()
-{
-    return Arguments();
-}
+const std::vector<TZString>& TZGetProcessArguments() { return Arguments(); }

@@ -5,12 +5,12 @@
 #include "platform/TZExceptionUtils.h"
 
 class XTZExceptionUtils : public TZExceptionUtils {
-public:
-    XTZExceptionUtils() = default;
+ public:
+  XTZExceptionUtils() = default;
 
-protected:
-    // Process-wide on the first call (signal actions, dump folder, backtrace warm-up); for the
-    // calling thread on every call (the thread's mark and its alternate signal stack).
-    void InstallHandlers() override;
-    void RestoreHandlers() override;
+ protected:
+  // Process-wide on the first call (signal actions, dump folder, backtrace warm-up); for the
+  // calling thread on every call (the thread's mark and its alternate signal stack).
+  void InstallHandlers() override;
+  void RestoreHandlers() override;
 };

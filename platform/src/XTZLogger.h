@@ -4,11 +4,11 @@
 #include "platform/TZLogger.h"
 
 class XTZLogger : public TZLogger {
-public:
-    XTZLogger() = default;
+ public:
+  XTZLogger() = default;
 
-    void WriteLineW(const TZString& inLine) override;
-    void LogW(const char16_t* inFormat, ...) override;
+  void WriteLineW(const TZString& inLine) override;
+  void LogW(const char16_t* inFormat, ...) override;
 };
 
 // The temporary folder + "tzbk_log.txt".

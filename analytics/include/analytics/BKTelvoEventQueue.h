@@ -14,38 +14,38 @@
 #include "platform/TZString.h"
 
 struct BKTelvoEvent {
-    TZString m_name;
-    TZString m_value;
+  TZString m_name;
+  TZString m_value;
 
-    bool IsStopMarker() const { return m_name.empty() && m_value.empty(); }
+  bool IsStopMarker() const { return m_name.empty() && m_value.empty(); }
 };
 
 class BKTelvoEventQueue {
-public:
-    // The process-wide queue, made during static initialisation and never destroyed.
-    static BKTelvoEventQueue& Instance();
+ public:
+  // The process-wide queue, made during static initialisation and never destroyed.
+  static BKTelvoEventQueue& Instance();
 
-    BKTelvoEventQueue() = default;
-    BKTelvoEventQueue(const BKTelvoEventQueue&) = delete;
-    BKTelvoEventQueue& operator=(const BKTelvoEventQueue&) = delete;
+  BKTelvoEventQueue() = default;
+  BKTelvoEventQueue(const BKTelvoEventQueue&) = delete;
+  BKTelvoEventQueue& operator=(const BKTelvoEventQueue&) = delete;
 
-    // Appends a copy of the event and wakes the consumer. Returns at once.
-    void Push(const TZString& inName, const TZString& inValue);
-    // Appends the stop marker.
-    void PushStopMarker();
+  // Appends a copy of the event and wakes the consumer. Returns at once.
+  void Push(const TZString& inName, const TZString& inValue);
+  // Appends the stop marker.
+  void PushStopMarker();
 
-    // Consumer side: waits while the queue is empty, then returns a copy of the front event,
-    // which stays in the queue until PopFront.
-    BKTelvoEvent WaitFront();
-    // Removes the front event; does nothing on an empty queue.
-    void PopFront();
+  // Consumer side: waits while the queue is empty, then returns a copy of the front event,
+  // which stays in the queue until PopFront.
+  BKTelvoEvent WaitFront();
+  // Removes the front event; does nothing on an empty queue.
+  void PopFront();
 
-    size_t Size() const;
+  size_t Size() const;
 
-private:
-    mutable TZMutex m_mutex;
-    TZCondition m_notEmpty;
-    std::deque<BKTelvoEvent> m_items;
+ private:
+  mutable TZMutex m_mutex;
+  TZCondition m_notEmpty;
+  std::deque<BKTelvoEvent> m_items;
 };
 
 // Queues the analytics event {inName, inValue} on the process-wide queue. Any thread.

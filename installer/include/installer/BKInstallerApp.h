@@ -25,8 +25,7 @@ constexpr int32_t kBKErrorAnotherInstance = 9006;
 // copy (9006) and a system older than Linux 3.2 (9), switches the log to the temporary folder's
 // "tzbk_installer_log.txt", logs the version and the OS description. Start-up failures are shown
 // in a message box captioned "Tarsel Morlix". Returns 0 in every case.
-int BKInstallerMain(void* inInstance, void* inPrevInstance, const TZString& inCommandLine,
-                    int inShowCommand);
+int BKInstallerMain(void* inInstance, void* inPrevInstance, const TZString& inCommandLine, int inShowCommand);
 
 // NAME_MAJOR.MINOR.BUILD_BITS, e.g. "Linux_6.1.0_64-bit": the kernel release's first three
 // numbers and the kernel's bitness.

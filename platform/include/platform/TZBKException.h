@@ -21,25 +21,25 @@ extern const char16_t kTZErrorInternal[];
 constexpr int32_t kTZErrorInternalCode = 9999;
 
 class TZBKException : public std::exception {
-public:
-    // A numeric error code thrown at inSourceFile:inLine; the message key stays empty.
-    TZBKException(const int32_t& inCode, const char* inSourceFile, int32_t inLine);
-    // A message key thrown at inSourceFile:inLine; the code is kTZErrorInternalCode.
-    TZBKException(const TZString& inMessageKey, const char* inSourceFile, int32_t inLine);
+ public:
+  // A numeric error code thrown at inSourceFile:inLine; the message key stays empty.
+  TZBKException(const int32_t& inCode, const char* inSourceFile, int32_t inLine);
+  // A message key thrown at inSourceFile:inLine; the code is kTZErrorInternalCode.
+  TZBKException(const TZString& inMessageKey, const char* inSourceFile, int32_t inLine);
 
-    int32_t GetCode() const { return m_code; }
-    const TZString& GetMessageKey() const { return m_messageKey; }
-    // Base name of the source file, e.g. "BKInstallerService" for ".../installer/BKInstallerService.cpp".
-    const TZString& GetFile() const { return m_file; }
-    int32_t GetLine() const { return m_line; }
+  int32_t GetCode() const { return m_code; }
+  const TZString& GetMessageKey() const { return m_messageKey; }
+  // Base name of the source file, e.g. "BKInstallerService" for ".../installer/BKInstallerService.cpp".
+  const TZString& GetFile() const { return m_file; }
+  int32_t GetLine() const { return m_line; }
 
-private:
-    void LogInternalError() const;
+ private:
+  void LogInternalError() const;
 
-    int32_t m_code;
-    TZString m_messageKey;
-    TZString m_file;
-    int32_t m_line;
+  int32_t m_code;
+  TZString m_messageKey;
+  TZString m_file;
+  int32_t m_line;
 };
 
 // The base of the last component of a source path ('/' or '\' separated): the component without

@@ -14,28 +14,28 @@
 
 // What a TZBKWorkerThread runs. Not owned by the worker.
 class TZBKWorkerThreadCallback {
-public:
-    // The body executed on the worker thread.
-    virtual void Run() = 0;
+ public:
+  // The body executed on the worker thread.
+  virtual void Run() = 0;
 
-protected:
-    ~TZBKWorkerThreadCallback() = default;
+ protected:
+  ~TZBKWorkerThreadCallback() = default;
 };
 
 class TZBKWorkerThread : public TZWorkerThread {
-public:
-    // inCallback and inHandler are not owned; either may be null.
-    TZBKWorkerThread(uint32_t inPriority, TZBKWorkerThreadCallback* inCallback,
-                     ITZCustomExceptionHandler* inHandler);
-    ~TZBKWorkerThread() override;
+ public:
+  // inCallback and inHandler are not owned; either may be null.
+  TZBKWorkerThread(uint32_t inPriority, TZBKWorkerThreadCallback* inCallback,
+                   ITZCustomExceptionHandler* inHandler);
+  ~TZBKWorkerThread() override;
 
-    // On the worker thread: installs the fault translator, runs the callback and reports what
-    // escapes it: a TZBKException as "TZCustomException in TZBKWorkerThread" (line 54) and then
-    // HandleException; anything else (a translated fault included) as "Exception in
-    // TZBKWorkerThread" (line 59) and then HandleUnknownException.
-    void Run() override;
+  // On the worker thread: installs the fault translator, runs the callback and reports what
+  // escapes it: a TZBKException as "TZCustomException in TZBKWorkerThread" (line 54) and then
+  // HandleException; anything else (a translated fault included) as "Exception in
+  // TZBKWorkerThread" (line 59) and then HandleUnknownException.
+  void Run() override;
 
-private:
-    TZBKWorkerThreadCallback* m_callback;
-    ITZCustomExceptionHandler* m_handler;
+ private:
+  TZBKWorkerThreadCallback* m_callback;
+  ITZCustomExceptionHandler* m_handler;
 };

@@ -14,30 +14,30 @@
 extern const char kTZExceptionMsg[];
 
 class TZException : public std::exception {
-public:
-    ~TZException() override = 0;
+ public:
+  ~TZException() override = 0;
 
-    // The text TZMessageTable holds for the key.
-    virtual TZString GetDisplayMessage() const;
+  // The text TZMessageTable holds for the key.
+  virtual TZString GetDisplayMessage() const;
 
-    const char* GetKey() const { return m_key; }
+  const char* GetKey() const { return m_key; }
 
-protected:
-    explicit TZException(const char* inKey) : m_key(inKey) {}
+ protected:
+  explicit TZException(const char* inKey) : m_key(inKey) {}
 
-    const char* m_key;
+  const char* m_key;
 };
 
 class TZFatalException : public TZException {
-public:
-    TZFatalException() : TZException(kTZExceptionMsg) {}
+ public:
+  TZFatalException() : TZException(kTZExceptionMsg) {}
 };
 
 // Process-wide map from message key (by address) to display text, empty at start-up. Fill it
 // before other threads start; lookups take no lock.
 class TZMessageTable {
-public:
-    static void Add(const char* inKey, const TZString& inText);
-    // The text stored for inKey; for a key without an entry, the key's own text.
-    static TZString Lookup(const char* inKey);
+ public:
+  static void Add(const char* inKey, const TZString& inText);
+  // The text stored for inKey; for a key without an entry, the key's own text.
+  static TZString Lookup(const char* inKey);
 };

@@ -14,25 +14,25 @@
 #include "platform/TZException.h"
 
 class TZExceptionUtils {
-public:
-    virtual ~TZExceptionUtils() = default;
+ public:
+  virtual ~TZExceptionUtils() = default;
 
-    // Never throws: a failure becomes the assertion line "Failed to install exception handler
-    // functions".
-    static void InstallExceptionHandlers();
-    // Never throws: a failure becomes the assertion line "Failed to handle the exception".
-    static void HandleFatalException(const TZException& inException);
+  // Never throws: a failure becomes the assertion line "Failed to install exception handler
+  // functions".
+  static void InstallExceptionHandlers();
+  // Never throws: a failure becomes the assertion line "Failed to handle the exception".
+  static void HandleFatalException(const TZException& inException);
 
-protected:
-    TZExceptionUtils() = default;
+ protected:
+  TZExceptionUtils() = default;
 
-    virtual void InstallHandlers() = 0;
-    virtual void HandleFatal(const TZException& inException);
-    // Puts back what was installed before the translator, for the whole process.
-    virtual void RestoreHandlers() = 0;
+  virtual void InstallHandlers() = 0;
+  virtual void HandleFatal(const TZException& inException);
+  // Puts back what was installed before the translator, for the whole process.
+  virtual void RestoreHandlers() = 0;
 
-private:
-    static TZExceptionUtils& Instance();
-    // Set once HandleFatal starts; read by nothing but kept for a debugger.
-    bool m_handling = false;
+ private:
+  static TZExceptionUtils& Instance();
+  // Set once HandleFatal starts; read by nothing but kept for a debugger.
+  bool m_handling = false;
 };

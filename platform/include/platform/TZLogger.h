@@ -29,43 +29,43 @@
 #include "platform/TZString.h"
 
 class TZLogger {
-public:
-    static TZLogger& Instance();
+ public:
+  static TZLogger& Instance();
 
-    virtual ~TZLogger();
-    TZLogger(const TZLogger&) = delete;
-    TZLogger& operator=(const TZLogger&) = delete;
+  virtual ~TZLogger();
+  TZLogger(const TZLogger&) = delete;
+  TZLogger& operator=(const TZLogger&) = delete;
 
-    // Writes one line (without its newline). Returns at once when m_enabled is false.
-    virtual void WriteLineW(const TZString& inLine) = 0;
-    // Wide format: the format text is converted to UTF-8 and then formatted exactly as Log does,
-    // with the arguments of Log (%s takes UTF-8 narrow text).
-    virtual void LogW(const char16_t* inFormat, ...) = 0;
-    virtual void WriteLine(const char* inLine);
-    // printf-style. A format without "%" is written unchanged, without formatting; so text the
-    // caller did not write must go through "%s".
-    virtual void Log(const char* inFormat, ...) __attribute__((format(printf, 2, 3)));
+  // Writes one line (without its newline). Returns at once when m_enabled is false.
+  virtual void WriteLineW(const TZString& inLine) = 0;
+  // Wide format: the format text is converted to UTF-8 and then formatted exactly as Log does,
+  // with the arguments of Log (%s takes UTF-8 narrow text).
+  virtual void LogW(const char16_t* inFormat, ...) = 0;
+  virtual void WriteLine(const char* inLine);
+  // printf-style. A format without "%" is written unchanged, without formatting; so text the
+  // caller did not write must go through "%s".
+  virtual void Log(const char* inFormat, ...) __attribute__((format(printf, 2, 3)));
 
-    // Closes the current file and writes from now on to inPath (created or emptied), in the dated
-    // form. Safe while other threads log.
-    void SetLogFile(const TZString& inPath);
-    TZString GetLogFile() const;
+  // Closes the current file and writes from now on to inPath (created or emptied), in the dated
+  // form. Safe while other threads log.
+  void SetLogFile(const TZString& inPath);
+  TZString GetLogFile() const;
 
-    // Public switches, read without the lock before formatting.
-    std::atomic<bool> m_enabled{true};
-    std::atomic<bool> m_dated{false};
-    std::atomic<bool> m_echoToStdout{false};
+  // Public switches, read without the lock before formatting.
+  std::atomic<bool> m_enabled{true};
+  std::atomic<bool> m_dated{false};
+  std::atomic<bool> m_echoToStdout{false};
 
-protected:
-    TZLogger();
-    // Formats a printf-style argument list: exactly the measured length, no truncation.
-    static std::string FormatV(const char* inFormat, va_list inArgs);
+ protected:
+  TZLogger();
+  // Formats a printf-style argument list: exactly the measured length, no truncation.
+  static std::string FormatV(const char* inFormat, va_list inArgs);
 
-private:
-    std::string BuildLine(const char* inMessage) const;
+ private:
+  std::string BuildLine(const char* inMessage) const;
 
-    const std::chrono::steady_clock::time_point m_startTime;
-    std::unique_ptr<std::ofstream> m_stream;
-    mutable TZMutex m_mutex;
-    TZString m_logPath;
+  const std::chrono::steady_clock::time_point m_startTime;
+  std::unique_ptr<std::ofstream> m_stream;
+  mutable TZMutex m_mutex;
+  TZString m_logPath;
 };

@@ -12,25 +12,25 @@
 #include "platform/TZString.h"
 
 enum TZMessageBoxButtons {
-    kTZMessageBoxOK,          // OK; default OK
-    kTZMessageBoxRetryCancel, // Retry and Cancel; default Retry
-    kTZMessageBoxYesNo,       // Yes and No; default No
+  kTZMessageBoxOK,           // OK; default OK
+  kTZMessageBoxRetryCancel,  // Retry and Cancel; default Retry
+  kTZMessageBoxYesNo,        // Yes and No; default No
 };
 
 enum TZMessageBoxAnswer {
-    kTZAnswerOK,
-    kTZAnswerRetry,
-    kTZAnswerCancel,
-    kTZAnswerYes,
-    kTZAnswerNo,
+  kTZAnswerOK,
+  kTZAnswerRetry,
+  kTZAnswerCancel,
+  kTZAnswerYes,
+  kTZAnswerNo,
 };
 
 struct TZMessageBoxRequest {
-    TZString m_caption;
-    TZString m_text;
-    TZMessageBoxButtons m_buttons = kTZMessageBoxOK;
-    // The window that owns the box (an SDL_Window*), or null; not owned.
-    void* m_ownerWindow = nullptr;
+  TZString m_caption;
+  TZString m_text;
+  TZMessageBoxButtons m_buttons = kTZMessageBoxOK;
+  // The window that owns the box (an SDL_Window*), or null; not owned.
+  void* m_ownerWindow = nullptr;
 };
 
 // The answer a box gives when nobody can press a button.

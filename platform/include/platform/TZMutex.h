@@ -23,73 +23,73 @@ class TZCondition;
 
 // A non-recursive mutex. A thread that takes a TZLock on a mutex it already holds deadlocks.
 class TZMutex {
-public:
-    TZMutex() = default;
-    virtual ~TZMutex() = default;
-    TZMutex(const TZMutex&) = delete;
-    TZMutex& operator=(const TZMutex&) = delete;
+ public:
+  TZMutex() = default;
+  virtual ~TZMutex() = default;
+  TZMutex(const TZMutex&) = delete;
+  TZMutex& operator=(const TZMutex&) = delete;
 
-private:
-    friend class TZLock;
-    boost::mutex m_mutex;
+ private:
+  friend class TZLock;
+  boost::mutex m_mutex;
 };
 
 // Scoped lock on a TZMutex: acquires in the constructor, releases in the destructor.
 // A lock belongs to the thread that made it.
 class TZLock {
-public:
-    explicit TZLock(TZMutex& inMutex) : m_lock(inMutex.m_mutex) {}
-    virtual ~TZLock() = default;
-    TZLock(const TZLock&) = delete;
-    TZLock& operator=(const TZLock&) = delete;
+ public:
+  explicit TZLock(TZMutex& inMutex) : m_lock(inMutex.m_mutex) {}
+  virtual ~TZLock() = default;
+  TZLock(const TZLock&) = delete;
+  TZLock& operator=(const TZLock&) = delete;
 
-private:
-    friend class TZCondition;
-    boost::unique_lock<boost::mutex> m_lock;
+ private:
+  friend class TZCondition;
+  boost::unique_lock<boost::mutex> m_lock;
 };
 
 // A recursive mutex: the thread that holds it may lock it again; it is free again when the last
 // of that thread's locks is released. Used by singletons that may be re-entered on one thread.
 class TZRecursiveMutex {
-public:
-    TZRecursiveMutex() = default;
-    virtual ~TZRecursiveMutex() = default;
-    TZRecursiveMutex(const TZRecursiveMutex&) = delete;
-    TZRecursiveMutex& operator=(const TZRecursiveMutex&) = delete;
+ public:
+  TZRecursiveMutex() = default;
+  virtual ~TZRecursiveMutex() = default;
+  TZRecursiveMutex(const TZRecursiveMutex&) = delete;
+  TZRecursiveMutex& operator=(const TZRecursiveMutex&) = delete;
 
-private:
-    friend class TZRecursiveLock;
-    boost::recursive_mutex m_mutex;
+ private:
+  friend class TZRecursiveLock;
+  boost::recursive_mutex m_mutex;
 };
 
 // Scoped lock on a TZRecursiveMutex.
 class TZRecursiveLock {
-public:
-    explicit TZRecursiveLock(TZRecursiveMutex& inMutex) : m_lock(inMutex.m_mutex) {}
-    virtual ~TZRecursiveLock() = default;
-    TZRecursiveLock(const TZRecursiveLock&) = delete;
-    TZRecursiveLock& operator=(const TZRecursiveLock&) = delete;
+ public:
+  explicit TZRecursiveLock(TZRecursiveMutex& inMutex) : m_lock(inMutex.m_mutex) {}
+  virtual ~TZRecursiveLock() = default;
+  TZRecursiveLock(const TZRecursiveLock&) = delete;
+  TZRecursiveLock& operator=(const TZRecursiveLock&) = delete;
 
-private:
-    boost::unique_lock<boost::recursive_mutex> m_lock;
+ private:
+  boost::unique_lock<boost::recursive_mutex> m_lock;
 };
 
 // A condition variable used with one TZMutex. Any thread may notify; a notification issued
 // while nobody waits is lost, which is why waiters test their predicate under the lock first.
 class TZCondition {
-public:
-    TZCondition() = default;
-    virtual ~TZCondition() = default;
-    TZCondition(const TZCondition&) = delete;
-    TZCondition& operator=(const TZCondition&) = delete;
+ public:
+  TZCondition() = default;
+  virtual ~TZCondition() = default;
+  TZCondition(const TZCondition&) = delete;
+  TZCondition& operator=(const TZCondition&) = delete;
 
-    // Atomically releases the lock's mutex, sleeps until NotifyAll (or a spurious wake-up) and
-    // re-acquires the mutex before returning. No time limit.
-    void Wait(TZLock& inLock) { m_condition.wait(inLock.m_lock); }
+  // Atomically releases the lock's mutex, sleeps until NotifyAll (or a spurious wake-up) and
+  // re-acquires the mutex before returning. No time limit.
+  void Wait(TZLock& inLock) { m_condition.wait(inLock.m_lock); }
 
-    // Wakes every thread waiting now. Call it while holding the mutex that guards the predicate.
-    void NotifyAll() { m_condition.notify_all(); }
+  // Wakes every thread waiting now. Call it while holding the mutex that guards the predicate.
+  void NotifyAll() { m_condition.notify_all(); }
 
-private:
-    boost::condition_variable m_condition;
+ private:
+  boost::condition_variable m_condition;
 };

@@ -21,26 +21,26 @@
 class TZWorkerThreadImpl;
 
 class TZWorkerThread {
-public:
-    explicit TZWorkerThread(uint32_t inPriority);
-    virtual ~TZWorkerThread();
-    TZWorkerThread(const TZWorkerThread&) = delete;
-    TZWorkerThread& operator=(const TZWorkerThread&) = delete;
+ public:
+  explicit TZWorkerThread(uint32_t inPriority);
+  virtual ~TZWorkerThread();
+  TZWorkerThread(const TZWorkerThread&) = delete;
+  TZWorkerThread& operator=(const TZWorkerThread&) = delete;
 
-    // The body of the thread.
-    virtual void Run() = 0;
+  // The body of the thread.
+  virtual void Run() = 0;
 
-    // Starts a new platform thread running Run(). Calling it again while an earlier thread still
-    // runs starts another one; both keep running. Throws boost::thread_resource_error when the
-    // system refuses a thread (nothing is changed then).
-    void Start();
+  // Starts a new platform thread running Run(). Calling it again while an earlier thread still
+  // runs starts another one; both keep running. Throws boost::thread_resource_error when the
+  // system refuses a thread (nothing is changed then).
+  void Start();
 
-    // Waits until every thread started through this object has ended. Returns at once when none
-    // was started or all have been joined already.
-    void Join();
+  // Waits until every thread started through this object has ended. Returns at once when none
+  // was started or all have been joined already.
+  void Join();
 
-private:
-    std::unique_ptr<TZWorkerThreadImpl> m_impl;
+ private:
+  std::unique_ptr<TZWorkerThreadImpl> m_impl;
 };
 
 // The calling thread's system thread id (gettid on Linux).
