@@ -18,7 +18,6 @@
 #include "platform/TZBKWorkerThread.h"
 #include "platform/TZCrashDump.h"
 #include "platform/TZExceptionUtils.h"
-#include "platform/TZFileUtil.h"
 #include "platform/TZLogger.h"
 #include "platform/XTZSEHException.h"
 
@@ -208,19 +207,25 @@ TEST_F(CrashTest, TwoFaultsGiveTwoDumpsInOneFolder) {
   }
 }
 
-// In the child: the dump cannot be written (a file stands where the "Dump" folder belongs); the
-// failure is an assertion line and the fault still arrives as an exception.
+// In the child: after a first dump, a file takes the place of the "Dump" folder, so the second
+// dump cannot be written; the failure is an assertion line and the fault still arrives.
 void FaultWithoutDumpFolder(const std::string& inLogPath) {
   TZLogger::Instance().SetLogFile(TZString(inLogPath.c_str()));
   TZLogger::Instance().m_enabled = true;
   TZExceptionUtils::InstallExceptionHandlers();
-  const fs::path session = TZFileUtil::GetSessionTempFolder().ToString().ToUTF8();
-  std::ofstream(session / "Dump") << "not a folder";
   try {
     WriteThroughNull();
     std::exit(60);
+  } catch (const XTZSEHException&) {
+  }
+  const fs::path dumpFolder = fs::path(TZGetLastDumpPath().ToUTF8()).parent_path();
+  fs::remove_all(dumpFolder);
+  std::ofstream(dumpFolder) << "not a folder";
+  try {
+    WriteThroughNull();
+    std::exit(61);
   } catch (const XTZSEHException& fault) {
-    std::exit(fault.GetDumpError() == ENOTDIR ? 0 : 61);
+    std::exit(fault.GetDumpError() == ENOTDIR ? 0 : 62);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/TZFileUtil.h"
+#include "XTZFolders.h"
 
 void XTZLogger::WriteLineW(const TZString& inLine) {
   if (!m_enabled) return;
@@ -23,8 +23,4 @@ void XTZLogger::LogW(const char16_t* inFormat, ...) {
   WriteLine(line.c_str());
 }
 
-TZString XTZDefaultLogPath() {
-  TZString folder = TZFileUtil::GetTempFolder().ToString();
-  if (!folder.empty() && folder.back() != u'/') folder += u'/';
-  return folder + u"tzbk_log.txt";
-}
+TZString XTZDefaultLogPath() { return TZString((XTZTempFolderText() + "tzbk_log.txt").c_str()); }
