@@ -40,7 +40,13 @@ function(tz_add_gtest)
     add_dependencies(tz_tsan_tests ${T_NAME})
   endif()
   gtest_discover_tests(${T_NAME}
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+    PROPERTIES TIMEOUT ${T_TIMEOUT}
     DISCOVERY_TIMEOUT 60)
+  # gtest_discover_tests cannot pass a list of labels through PROPERTIES; label the discovered
+  # tests from an include file that CTest reads after the discovery's own.
+  set(label_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake)
+  file(WRITE ${label_file}
+    "if(${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_file})
 endfunction()
 add_custom_target(tz_tsan_tests)
