@@ -61,9 +61,16 @@ bool CreateUnique(const APath& inParent, const AString& inPrefix, const AString&
   return false;
 }
 
+// inName may hold separators ("sub/name"): it is parsed as a relative path below the folder.
 bool CreateNamedTemp(const AString& inName, bool inFolder, AFile& outFile) {
-  outFile.SetPath(CorePathUtils::GetTempDir());
-  if (!outFile.HasPath() || !outFile.AppendName(inName) || outFile.Exists() ||
+  APath path = CorePathUtils::GetTempDir();
+  const APath name(inName, APath::kPathTypeNative);
+  if (path.IsEmpty() || name.IsEmpty() || name.IsAbsolute() || !name.IsValid() || !path.Append(name)) {
+    outFile.SetPath(APath());
+    return false;
+  }
+  outFile.SetPath(path);
+  if (outFile.Exists() ||
       !(inFolder ? outFile.MakeDirectory(true) : outFile.MakeFile(true))) {
     outFile.SetPath(APath());
     return false;

@@ -45,8 +45,9 @@ class TARSEL_ORN_API CoreFileUtils {
   // The same in CorePathUtils::GetTempDir().
   static bool CreateUniqueTempDir(const AString& inPrefix, const AString& inSuffix, AFile& outFile);
   static bool CreateUniqueTempFile(const AString& inPrefix, const AString& inSuffix, AFile& outFile);
-  // outFile becomes the temporary folder plus inName, created (with parents) when nothing exists
-  // there; otherwise outFile is emptied and the result is false.
+  // outFile becomes the temporary folder plus inName (a valid relative path, "sub/name" allowed),
+  // created with parents when nothing exists there; otherwise outFile is emptied and the result
+  // is false.
   static bool CreateTempDir(const AString& inName, AFile& outFile);
   static bool CreateTempFile(const AString& inName, AFile& outFile);
 
