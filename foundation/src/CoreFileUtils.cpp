@@ -1,10 +1,9 @@
 #include <tarsel/orn/CoreFileUtils.h>
+#include <tarsel/orn/CorePathUtils.h>
 
 #include <cerrno>
 #include <cwctype>
 #include <vector>
-
-#include <tarsel/orn/CorePathUtils.h>
 
 #include "OrnSystem.h"
 
@@ -70,8 +69,7 @@ bool CreateNamedTemp(const AString& inName, bool inFolder, AFile& outFile) {
     return false;
   }
   outFile.SetPath(path);
-  if (outFile.Exists() ||
-      !(inFolder ? outFile.MakeDirectory(true) : outFile.MakeFile(true))) {
+  if (outFile.Exists() || !(inFolder ? outFile.MakeDirectory(true) : outFile.MakeFile(true))) {
     outFile.SetPath(APath());
     return false;
   }
@@ -224,7 +222,9 @@ AFile CoreFileUtils::GetTempDir() { return AFile(CorePathUtils::GetTempDir()); }
 
 AFile CoreFileUtils::GetCurrentDir() { return AFile(CorePathUtils::GetCurrentDir()); }
 
-bool CoreFileUtils::SetCurrentDir(const AFile& inFolder) { return CorePathUtils::SetCurrentDir(inFolder.GetPath()); }
+bool CoreFileUtils::SetCurrentDir(const AFile& inFolder) {
+  return CorePathUtils::SetCurrentDir(inFolder.GetPath());
+}
 
 uint64_t CoreFileUtils::GetFileFreeSpace(const AFile& inFile) {
   if (!inFile.HasPath()) {
@@ -234,7 +234,8 @@ uint64_t CoreFileUtils::GetFileFreeSpace(const AFile& inFile) {
   if (ResolveAlias(inFile, target) != 0) {
     return 0;
   }
-  const AString folder = target.GetAttribute(AFile::kIsDirectory) ? target.GetPath(true) : target.GetParentPath(true);
+  const AString folder =
+      target.GetAttribute(AFile::kIsDirectory) ? target.GetPath(true) : target.GetParentPath(true);
   return folder.IsEmpty() ? 0 : system::FreeSpace(folder);
 }
 

@@ -8,12 +8,12 @@
 #ifndef TARSEL_ORN_COREFILEUTILS_H
 #define TARSEL_ORN_COREFILEUTILS_H
 
-#include <cstdint>
-
 #include <tarsel/orn/AFile.h>
 #include <tarsel/orn/AString.h>
 #include <tarsel/orn/AString8.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {
