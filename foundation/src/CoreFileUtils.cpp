@@ -152,10 +152,11 @@ bool CoreFileUtils::RenameFile(AFile& ioFile, const AString& inNewName) {
 }
 
 bool CoreFileUtils::DeleteDirectory(const AFile& inDirectory, bool inForce) {
-  if (!inDirectory.Exists()) {
+  const AString text = inDirectory.GetPath(true);
+  // A link to a folder is not walked: that would empty the folder it points to.
+  if (!inDirectory.Exists() || !system::IsRealFolder(text)) {
     return false;
   }
-  const AString text = inDirectory.GetPath(true);
   if (inForce) {
     // The folder must be writable for its entries to go.
     system::ClearReadOnly(text);
@@ -230,8 +231,11 @@ uint64_t CoreFileUtils::GetFileFreeSpace(const AFile& inFile) {
   if (!inFile.HasPath()) {
     return 0;
   }
+  // A file that does not exist yet is measured by the folder that would hold it.
   AFile target;
-  if (ResolveAlias(inFile, target) != 0) {
+  if (!inFile.Exists()) {
+    target = inFile;
+  } else if (ResolveAlias(inFile, target) != 0) {
     return 0;
   }
   const AString folder =
