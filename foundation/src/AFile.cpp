@@ -1,8 +1,7 @@
 #include <tarsel/orn/AFile.h>
+#include <tarsel/orn/CoreFileUtils.h>
 
 #include <cerrno>
-
-#include <tarsel/orn/CoreFileUtils.h>
 
 #include "AFileImpl.h"
 #include "OrnInternal.h"
@@ -303,7 +302,9 @@ bool AFile::SetAttribute(TimeAttribute inWhich, uint64_t inValue) {
   return HasPath() && m_impl->SetTimeAttribute(inWhich, inValue);
 }
 
-bool AFile::GetAttribute(BoolAttribute inWhich) const { return HasPath() && m_impl->GetBoolAttribute(inWhich); }
+bool AFile::GetAttribute(BoolAttribute inWhich) const {
+  return HasPath() && m_impl->GetBoolAttribute(inWhich);
+}
 
 bool AFile::SetAttribute(BoolAttribute inWhich, bool inValue) {
   return HasPath() && m_impl->SetBoolAttribute(inWhich, inValue);

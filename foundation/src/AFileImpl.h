@@ -3,11 +3,11 @@
 #ifndef TARSEL_ORN_AFILEIMPL_H
 #define TARSEL_ORN_AFILEIMPL_H
 
-#include <cstdint>
-
 #include <tarsel/orn/AFile.h>
 #include <tarsel/orn/APath.h>
 #include <tarsel/orn/AString.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {

@@ -1,10 +1,9 @@
 #include <tarsel/orn/APath.h>
+#include <tarsel/orn/CorePathUtils.h>
 
 #include <algorithm>
 #include <new>
 #include <vector>
-
-#include <tarsel/orn/CorePathUtils.h>
 
 #include "APathImpl.h"
 #include "OrnInternal.h"
@@ -164,7 +163,8 @@ bool APath::Append(const APath& inOther) {
   if (impl == nullptr) {
     return false;
   }
-  const std::vector<APathComponent>& others = inOther.m_impl == nullptr ? NoComponents() : inOther.m_impl->m_components;
+  const std::vector<APathComponent>& others =
+      inOther.m_impl == nullptr ? NoComponents() : inOther.m_impl->m_components;
   return Guarded([&] {
     std::vector<APathComponent> components(impl->m_components);
     components.insert(components.end(), others.begin(), others.end());
@@ -302,7 +302,8 @@ APath APath::Subpath(uint32_t inStart, uint32_t inCount) const {
   const uint64_t end = inCount == kToLast ? size : std::min<uint64_t>(size, uint64_t{start} + inCount);
   const auto& components = m_impl->m_components;
   const bool ok = Guarded([&] {
-    result.m_impl->m_components.assign(components.begin() + start, components.begin() + static_cast<std::ptrdiff_t>(end));
+    result.m_impl->m_components.assign(components.begin() + start,
+                                       components.begin() + static_cast<std::ptrdiff_t>(end));
     return true;
   });
   if (!ok) {
@@ -322,7 +323,8 @@ bool APath::Replace(uint32_t inStart, uint32_t inCount, const APath& inWith) {
   if (impl == nullptr) {
     return false;
   }
-  const std::vector<APathComponent>& with = inWith.m_impl == nullptr ? NoComponents() : inWith.m_impl->m_components;
+  const std::vector<APathComponent>& with =
+      inWith.m_impl == nullptr ? NoComponents() : inWith.m_impl->m_components;
   const uint32_t size = Size();
   if (size == 0 && inStart == kLastComponentIndex) {
     return Guarded([&] {
@@ -383,7 +385,9 @@ bool APath::SetParent(const APathIterator& inAt, const APath& inParent) {
 
 bool APath::IsEmpty() const { return Size() == 0; }
 
-uint32_t APath::Size() const { return m_impl == nullptr ? 0 : static_cast<uint32_t>(m_impl->m_components.size()); }
+uint32_t APath::Size() const {
+  return m_impl == nullptr ? 0 : static_cast<uint32_t>(m_impl->m_components.size());
+}
 
 bool APath::IsAbsolute() const { return m_impl != nullptr && m_impl->m_absolute; }
 

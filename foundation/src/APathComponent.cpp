@@ -204,7 +204,8 @@ void APathComponent::MakeValid(char16_t inReplacement) {
   }
   const AString invalid(kInvalidChars);
   AString text = m_record->m_text;
-  for (uint32_t pos = text.IndexOfAny(invalid); pos != AString::kAtEnd; pos = text.IndexOfAny(invalid, pos + 1)) {
+  for (uint32_t pos = text.IndexOfAny(invalid); pos != AString::kAtEnd;
+       pos = text.IndexOfAny(invalid, pos + 1)) {
     if (!text.SetChar(pos, inReplacement)) {
       return;
     }

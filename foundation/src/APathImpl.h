@@ -3,12 +3,12 @@
 #ifndef TARSEL_ORN_APATHIMPL_H
 #define TARSEL_ORN_APATHIMPL_H
 
-#include <cstdint>
-#include <vector>
-
 #include <tarsel/orn/APath.h>
 #include <tarsel/orn/APathComponent.h>
 #include <tarsel/orn/AString.h>
+
+#include <cstdint>
+#include <vector>
 
 namespace tarsel {
 namespace orn {

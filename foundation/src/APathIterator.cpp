@@ -1,8 +1,7 @@
+#include <tarsel/orn/APath.h>
 #include <tarsel/orn/APathIterator.h>
 
 #include <cstdio>
-
-#include <tarsel/orn/APath.h>
 
 #include "OrnInternal.h"
 
@@ -34,7 +33,9 @@ APathIteratorRecord* NewRecord(const APath* inPath, std::ptrdiff_t inPosition, c
   return record;
 }
 
-const APath* PathOf(const APathIteratorRecord* inRecord) { return inRecord == nullptr ? nullptr : inRecord->m_path; }
+const APath* PathOf(const APathIteratorRecord* inRecord) {
+  return inRecord == nullptr ? nullptr : inRecord->m_path;
+}
 
 std::ptrdiff_t PositionOf(const APathIteratorRecord* inRecord) {
   return inRecord == nullptr ? 0 : inRecord->m_position;
@@ -130,7 +131,8 @@ APathIterator::pointer APathIterator::operator->() const { return &(*this)[0]; }
 
 APathIterator::reference APathIterator::operator[](difference_type inOffset) const {
   const APath* path = PathOf(m_record);
-  const APathComponent* component = path == nullptr ? nullptr : path->ComponentAt(PositionOf(m_record) + inOffset);
+  const APathComponent* component =
+      path == nullptr ? nullptr : path->ComponentAt(PositionOf(m_record) + inOffset);
   return component == nullptr ? EmptyComponent() : *component;
 }
 
@@ -197,7 +199,8 @@ APathReverseIterator APathReverseIterator::operator-(difference_type inCount) co
   return result;
 }
 
-APathReverseIterator::difference_type APathReverseIterator::operator-(const APathReverseIterator& inOther) const {
+APathReverseIterator::difference_type APathReverseIterator::operator-(
+    const APathReverseIterator& inOther) const {
   return PositionOf(inOther.m_record) - PositionOf(m_record);
 }
 
@@ -205,11 +208,21 @@ bool APathReverseIterator::operator==(const APathReverseIterator& inOther) const
   return PathOf(m_record) == PathOf(inOther.m_record) && PositionOf(m_record) == PositionOf(inOther.m_record);
 }
 
-bool APathReverseIterator::operator!=(const APathReverseIterator& inOther) const { return !(*this == inOther); }
-bool APathReverseIterator::operator<(const APathReverseIterator& inOther) const { return *this - inOther < 0; }
-bool APathReverseIterator::operator<=(const APathReverseIterator& inOther) const { return *this - inOther <= 0; }
-bool APathReverseIterator::operator>(const APathReverseIterator& inOther) const { return *this - inOther > 0; }
-bool APathReverseIterator::operator>=(const APathReverseIterator& inOther) const { return *this - inOther >= 0; }
+bool APathReverseIterator::operator!=(const APathReverseIterator& inOther) const {
+  return !(*this == inOther);
+}
+bool APathReverseIterator::operator<(const APathReverseIterator& inOther) const {
+  return *this - inOther < 0;
+}
+bool APathReverseIterator::operator<=(const APathReverseIterator& inOther) const {
+  return *this - inOther <= 0;
+}
+bool APathReverseIterator::operator>(const APathReverseIterator& inOther) const {
+  return *this - inOther > 0;
+}
+bool APathReverseIterator::operator>=(const APathReverseIterator& inOther) const {
+  return *this - inOther >= 0;
+}
 
 APathReverseIterator::reference APathReverseIterator::operator*() const { return (*this)[0]; }
 

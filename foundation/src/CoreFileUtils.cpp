@@ -1,10 +1,9 @@
 #include <tarsel/orn/CoreFileUtils.h>
+#include <tarsel/orn/CorePathUtils.h>
 
 #include <cerrno>
 #include <cwctype>
 #include <vector>
-
-#include <tarsel/orn/CorePathUtils.h>
 
 #include "OrnSystem.h"
 
@@ -70,8 +69,7 @@ bool CreateNamedTemp(const AString& inName, bool inFolder, AFile& outFile) {
     return false;
   }
   outFile.SetPath(path);
-  if (outFile.Exists() ||
-      !(inFolder ? outFile.MakeDirectory(true) : outFile.MakeFile(true))) {
+  if (outFile.Exists() || !(inFolder ? outFile.MakeDirectory(true) : outFile.MakeFile(true))) {
     outFile.SetPath(APath());
     return false;
   }
@@ -154,10 +152,11 @@ bool CoreFileUtils::RenameFile(AFile& ioFile, const AString& inNewName) {
 }
 
 bool CoreFileUtils::DeleteDirectory(const AFile& inDirectory, bool inForce) {
-  if (!inDirectory.Exists()) {
+  const AString text = inDirectory.GetPath(true);
+  // A link to a folder is not walked: that would empty the folder it points to.
+  if (!inDirectory.Exists() || !system::IsRealFolder(text)) {
     return false;
   }
-  const AString text = inDirectory.GetPath(true);
   if (inForce) {
     // The folder must be writable for its entries to go.
     system::ClearReadOnly(text);
@@ -224,17 +223,23 @@ AFile CoreFileUtils::GetTempDir() { return AFile(CorePathUtils::GetTempDir()); }
 
 AFile CoreFileUtils::GetCurrentDir() { return AFile(CorePathUtils::GetCurrentDir()); }
 
-bool CoreFileUtils::SetCurrentDir(const AFile& inFolder) { return CorePathUtils::SetCurrentDir(inFolder.GetPath()); }
+bool CoreFileUtils::SetCurrentDir(const AFile& inFolder) {
+  return CorePathUtils::SetCurrentDir(inFolder.GetPath());
+}
 
 uint64_t CoreFileUtils::GetFileFreeSpace(const AFile& inFile) {
   if (!inFile.HasPath()) {
     return 0;
   }
+  // A file that does not exist yet is measured by the folder that would hold it.
   AFile target;
-  if (ResolveAlias(inFile, target) != 0) {
+  if (!inFile.Exists()) {
+    target = inFile;
+  } else if (ResolveAlias(inFile, target) != 0) {
     return 0;
   }
-  const AString folder = target.GetAttribute(AFile::kIsDirectory) ? target.GetPath(true) : target.GetParentPath(true);
+  const AString folder =
+      target.GetAttribute(AFile::kIsDirectory) ? target.GetPath(true) : target.GetParentPath(true);
   return folder.IsEmpty() ? 0 : system::FreeSpace(folder);
 }
 

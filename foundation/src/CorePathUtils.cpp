@@ -1,7 +1,6 @@
-#include <tarsel/orn/CorePathUtils.h>
-
 #include <tarsel/orn/AFile.h>
 #include <tarsel/orn/CoreFileUtils.h>
+#include <tarsel/orn/CorePathUtils.h>
 
 #include "OrnSystem.h"
 
@@ -40,7 +39,8 @@ bool CorePathUtils::IsPosixPath(const APath& inPath) {
 
 bool CorePathUtils::IsUNCPath(const APath& inPath) {
   const APathComponent first = inPath.GetComponent(0);
-  return inPath.IsValid() && inPath.IsAbsolute() && inPath.Size() > 1 && !first.IsWinDrive() && !first.IsEmpty();
+  return inPath.IsValid() && inPath.IsAbsolute() && inPath.Size() > 1 && !first.IsWinDrive() &&
+         !first.IsEmpty();
 }
 
 bool CorePathUtils::IsWinLocalPath(const APath& inPath) {

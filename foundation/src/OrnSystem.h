@@ -3,11 +3,11 @@
 #ifndef TARSEL_ORN_ORNSYSTEM_H
 #define TARSEL_ORN_ORNSYSTEM_H
 
+#include <tarsel/orn/AString.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <tarsel/orn/AString.h>
 
 namespace tarsel {
 namespace orn {

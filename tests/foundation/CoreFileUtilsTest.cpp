@@ -57,6 +57,9 @@ TEST(CoreFileUtilsDelete, ReadOnlyEntriesNeedForce) {
   temp.Write("file", "x");
   EXPECT_FALSE(CoreFileUtils::DeleteDirectory(FileAt(temp.Path("file")), true));
   EXPECT_TRUE(temp.Exists("file"));
+  ::symlink(temp.Path("outside").c_str(), temp.Path("link-to-outside").c_str());
+  EXPECT_FALSE(CoreFileUtils::DeleteDirectory(FileAt(temp.Path("link-to-outside")), true));
+  EXPECT_EQ(temp.Read("outside/precious.txt"), "keep me");
 }
 
 TEST(CoreFileUtilsDelete, ReadOnlyFolderWithoutWriteAccessAsUser) {
@@ -231,7 +234,9 @@ TEST(CoreFileUtilsVolumes, NamesSpaceAndEquivalence) {
   EXPECT_FALSE(CoreFileUtils::OnServerVolume(FileAt(temp.Path("f"))));
 
   EXPECT_GT(CoreFileUtils::GetFileFreeSpace(FileAt(temp.Path("f"))), 0u);
-  EXPECT_EQ(CoreFileUtils::GetFileFreeSpace(FileAt(temp.Path("missing"))), 0u);
+  EXPECT_GT(CoreFileUtils::GetFileFreeSpace(FileAt(temp.Path("not-yet-made"))), 0u);
+  EXPECT_EQ(CoreFileUtils::GetFileFreeSpace(FileAt(temp.Path("missing/deeper"))), 0u);
+  EXPECT_EQ(CoreFileUtils::GetFileFreeSpace(AFile()), 0u);
   EXPECT_GT(CorePathUtils::GetPathFreeSpace(APath(Text(temp.Path()))), 0u);
 
   const AFile upper(APath(Text("C:\\A\\b.txt"), APath::kPathTypeWindows));

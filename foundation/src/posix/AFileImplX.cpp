@@ -28,7 +28,8 @@ uint64_t ToFileTime(int64_t inSeconds, int64_t inNanoseconds) {
 
 timespec FromFileTime(uint64_t inValue) {
   timespec time{};
-  time.tv_sec = static_cast<time_t>(static_cast<int64_t>(inValue / kFileTimeUnitsPerSecond) - kFileTimeEpochOffset);
+  time.tv_sec =
+      static_cast<time_t>(static_cast<int64_t>(inValue / kFileTimeUnitsPerSecond) - kFileTimeEpochOffset);
   time.tv_nsec = static_cast<long>(inValue % kFileTimeUnitsPerSecond * 100);
   return time;
 }
@@ -36,7 +37,8 @@ timespec FromFileTime(uint64_t inValue) {
 bool IsReadOnlyMode(mode_t inMode) { return (inMode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
 bool CanOpenForReading(const std::string& inPath, bool inFolder) {
-  const int fd = ::open(inPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (inFolder ? O_DIRECTORY : 0));
+  const int fd =
+      ::open(inPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (inFolder ? O_DIRECTORY : 0));
   if (fd < 0) {
     return false;
   }

@@ -1,6 +1,5 @@
 // The POSIX half of APath's representation: the native form is the forward-slash form.
 #include "APathImpl.h"
-
 #include "OrnInternal.h"
 
 namespace tarsel {

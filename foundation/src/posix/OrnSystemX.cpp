@@ -8,6 +8,8 @@
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <tarsel/orn/APath.h>
+#include <tarsel/orn/AString8.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,9 +17,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-
-#include <tarsel/orn/APath.h>
-#include <tarsel/orn/AString8.h>
 
 #include "OrnSystem.h"
 
@@ -133,7 +132,8 @@ uint32_t CurrentThreadId() { return static_cast<uint32_t>(::syscall(SYS_gettid))
 uint32_t TickCount() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t milliseconds = static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+  const uint64_t milliseconds =
+      static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
   return static_cast<uint32_t>(milliseconds);
 }
 
@@ -286,9 +286,13 @@ bool StartFileBrowser(const AString& inFolderText) {
   const std::string folder = ToSystem(inFolderText);
   // The shell puts xdg-open in the background and ends at once, so this waits only for the shell
   // and the browser is not our child. Without xdg-open the shell fails.
-  const char* argv[] = {"/bin/sh", "-c",
-                        "command -v xdg-open >/dev/null || exit 127; xdg-open \"$1\" >/dev/null 2>&1 </dev/null &",
-                        "sh", folder.c_str(), nullptr};
+  const char* argv[] = {
+      "/bin/sh",
+      "-c",
+      "command -v xdg-open >/dev/null || exit 127; xdg-open \"$1\" >/dev/null 2>&1 </dev/null &",
+      "sh",
+      folder.c_str(),
+      nullptr};
   pid_t child = 0;
   if (::posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
     return false;

@@ -22,13 +22,13 @@
 #ifndef TARSEL_ORN_AFILE_H
 #define TARSEL_ORN_AFILE_H
 
-#include <cstdint>
-
 #include <tarsel/orn/AAllocator.h>
 #include <tarsel/orn/APath.h>
 #include <tarsel/orn/APathComponent.h>
 #include <tarsel/orn/AString.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {
@@ -43,15 +43,15 @@ class TARSEL_ORN_API AFile {
   enum ShareMode { kShareRead = 1, kShareWrite = 2, kShareReadWrite = 3, kShareNone = 4 };
   enum TimeAttribute { kTimeCreated = 1, kTimeModified = 2, kTimeAccessed = 3 };
   enum BoolAttribute {
-    kIsFile = 1,          // exists, not a folder, not an alias
-    kIsDirectory = 2,     // exists and is a folder (links followed)
-    kIsAlias = 3,         // a symbolic link
-    kIsFileAlias = 4,     // an alias whose target resolves and is not a folder
-    kIsFolderAlias = 5,   // an alias whose target resolves and is a folder
-    kIsReadable = 6,      // can be opened for reading
-    kIsWritable = 7,      // can be opened for writing
-    kIsReadOnly = 8,      // no write permission bit (settable)
-    kIsHidden = 9,        // the name starts with "."
+    kIsFile = 1,         // exists, not a folder, not an alias
+    kIsDirectory = 2,    // exists and is a folder (links followed)
+    kIsAlias = 3,        // a symbolic link
+    kIsFileAlias = 4,    // an alias whose target resolves and is not a folder
+    kIsFolderAlias = 5,  // an alias whose target resolves and is a folder
+    kIsReadable = 6,     // can be opened for reading
+    kIsWritable = 7,     // can be opened for writing
+    kIsReadOnly = 8,     // no write permission bit (settable)
+    kIsHidden = 9,       // the name starts with "."
     kBoolAttributeNone = 10,
   };
   // No OS-type attributes exist on this platform; the operations on them fail.

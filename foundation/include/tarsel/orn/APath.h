@@ -33,13 +33,13 @@
 #ifndef TARSEL_ORN_APATH_H
 #define TARSEL_ORN_APATH_H
 
-#include <cstdint>
-
 #include <tarsel/orn/AAllocator.h>
 #include <tarsel/orn/APathComponent.h>
 #include <tarsel/orn/APathIterator.h>
 #include <tarsel/orn/AString.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {

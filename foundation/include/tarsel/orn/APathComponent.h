@@ -18,11 +18,11 @@
 #ifndef TARSEL_ORN_APATHCOMPONENT_H
 #define TARSEL_ORN_APATHCOMPONENT_H
 
-#include <cstdint>
-
 #include <tarsel/orn/AAllocator.h>
 #include <tarsel/orn/AString.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {

@@ -10,13 +10,13 @@
 #ifndef TARSEL_ORN_APATHITERATOR_H
 #define TARSEL_ORN_APATHITERATOR_H
 
-#include <cstddef>
-#include <cstdint>
-#include <iterator>
-
 #include <tarsel/orn/AAllocator.h>
 #include <tarsel/orn/APathComponent.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 
 namespace tarsel {
 namespace orn {

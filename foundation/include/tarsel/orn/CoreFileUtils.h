@@ -8,12 +8,12 @@
 #ifndef TARSEL_ORN_COREFILEUTILS_H
 #define TARSEL_ORN_COREFILEUTILS_H
 
-#include <cstdint>
-
 #include <tarsel/orn/AFile.h>
 #include <tarsel/orn/AString.h>
 #include <tarsel/orn/AString8.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {
@@ -32,8 +32,9 @@ class TARSEL_ORN_API CoreFileUtils {
   // Empty name or one holding "/" (or "." / ".."): false; same name: true; a missing object only
   // changes its name; else it is renamed in its folder and ioFile takes the new path.
   static bool RenameFile(AFile& ioFile, const AString& inNewName);
-  // Deletes a folder tree; links are removed, never followed. Without inForce a read-only entry
-  // is kept and the result is false; with it the read-only attribute is cleared first.
+  // Deletes a folder tree; links are removed, never followed (a link given as inDirectory is
+  // refused). Without inForce a read-only entry is kept and the result is false; with it the
+  // read-only attribute is cleared first.
   static bool DeleteDirectory(const AFile& inDirectory, bool inForce);
 
   // Creates inParent/<prefix><thread id><tick + i><suffix> for the first free i below 1000, with
@@ -56,7 +57,7 @@ class TARSEL_ORN_API CoreFileUtils {
   static bool SetCurrentDir(const AFile& inFolder);
 
   // Bytes free for the caller on the volume holding the folder (the file itself if a folder,
-  // else its parent; links followed); 0 on any failure.
+  // else its parent, also for a file not yet made; links followed); 0 on any failure.
   static uint64_t GetFileFreeSpace(const AFile& inFile);
   // "\\server\share" for a UNC path, "C:" for a drive path, the mount point holding an existing
   // absolute native path, else empty.

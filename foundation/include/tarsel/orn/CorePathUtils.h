@@ -7,12 +7,12 @@
 #ifndef TARSEL_ORN_COREPATHUTILS_H
 #define TARSEL_ORN_COREPATHUTILS_H
 
-#include <cstdint>
-
 #include <tarsel/orn/APath.h>
 #include <tarsel/orn/APathComponent.h>
 #include <tarsel/orn/AString8.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {
