@@ -26,36 +26,8 @@ void BasePackage::SetDefaultCompression(int inMethod) {
   m_defaultCompression = inMethod;
 }
 
-void BasePackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
-  RequireOpen();
-  if ((inMode & kPkgModeOut) == 0) {
-    throw PackageException(kPkgErrUpdateNeedsWrite);
-  }
-  throw PackageException(kPkgErrNotImplemented);
-}
-
 void BasePackage::BeginUpdateTo(const std::string& inPath, int inMode) {
   BeginUpdateTo(m_fileSystem->MakeFileName(inPath), inMode);
-}
-
-void BasePackage::BeginUpdate() {
-  RequireOpen();
-  if ((m_openMode & kPkgModeOut) == 0) {
-    throw PackageException(kPkgErrUpdateNeedsWrite);
-  }
-  throw PackageException(kPkgErrNotImplemented);
-}
-
-void BasePackage::BeginUpdateInPlace() { BeginUpdate(); }
-
-void BasePackage::CommitUpdate() {
-  RequireOpen();
-  throw PackageException(kPkgErrUpdateNotInProgress);
-}
-
-void BasePackage::CancelUpdate() {
-  RequireOpen();
-  throw PackageException(kPkgErrUpdateNotInProgress);
 }
 
 void BasePackage::SaveAs(const PkgFSFileNamePtr& inFileName, int inMode) {
@@ -66,11 +38,6 @@ void BasePackage::SaveAs(const PkgFSFileNamePtr& inFileName, int inMode) {
 void BasePackage::SaveAs(const std::string& inPath, int inMode) { SaveAs(m_fileSystem->MakeFileName(inPath), inMode); }
 
 std::string BasePackage::GetFileName() const { return m_fileName ? m_fileName->GetPath() : std::string(); }
-
-void BasePackage::SetMimeType(const std::string& inMimeType) {
-  RequireOpen();
-  throw PackageException(kPkgErrNotImplemented);
-}
 
 std::string BasePackage::GetPackageProperty(int inKey) const {
   if (inKey == PkgPropertyMgr::kKeyComment) {

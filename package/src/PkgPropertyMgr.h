@@ -42,6 +42,12 @@ class PkgPropertyMgr {
   std::string GetDocumentProperty(const std::string& inName, int inKey) const;
   void SetDocumentProperty(const std::string& inName, int inKey, const std::string& inValue);
 
+  // Updates: Begin takes a snapshot of the store, Cancel puts it back, End drops it.
+  void BeginUpdate();
+  void CancelUpdate();
+  void EndUpdate();
+  bool IsInUpdate() const { return m_inUpdate; }
+
   // Upper-case hexadecimal text of bytes, two digits per byte in the bytes' order.
   static std::string HexOfBytes(const uint8_t* inBytes, std::size_t inCount);
 
@@ -54,7 +60,9 @@ class PkgPropertyMgr {
   void CheckDocumentKey(const std::string& inName, int inKey) const;
 
   bool m_hasParser;
+  bool m_inUpdate = false;
   std::map<std::string, std::map<int, Value>> m_store;
+  std::map<std::string, std::map<int, Value>> m_snapshot;
 };
 
 }  // namespace pkg
