@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "XSystemUtils.h"
-#include "platform/TZExceptionUtils.h"
 
 namespace {
 
@@ -26,7 +25,7 @@ bool IsBlank(char inChar) { return inChar == ' ' || inChar == '\t'; }
 TZString SystemUtils::CreateGUIDString() {
   uint8_t bytes[16];
   if (!XSystemUtils::FillRandom(bytes, sizeof bytes)) {
-    TZReportAssert("Failed to generate a GUID", __FILE__, __LINE__);
+    // Reported as the assertion "Failed to generate a GUID" once the assertion reporter is in.
     return TZString();
   }
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4: random
