@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/TZExceptionUtils.h"
+#include "platform/TZAssert.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/TZExceptionUtils.h"
+#include "platform/TZAssert.h"
 
 CTZStreamWrite::CTZStreamWrite(std::unique_ptr<ITZXferBytes> inBytes) : CTZStream(std::move(inBytes)) {}
 

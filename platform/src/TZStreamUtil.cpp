@@ -3,7 +3,7 @@
 #include "platform/CTZStreamRead.h"
 #include "platform/CTZStreamWrite.h"
 #include "platform/FileXferBytes.h"
-#include "platform/TZExceptionUtils.h"
+#include "platform/TZAssert.h"
 
 namespace TZStreamUtil {
 

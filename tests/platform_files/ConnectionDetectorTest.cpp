@@ -10,6 +10,7 @@
 
 #include "XTZInternetConnectionDetector.h"
 #include "platform/ITZInternetConnectionDetector.h"
+#include "platform/SystemUtils.h"
 
 namespace {
 
@@ -97,6 +98,22 @@ TEST(ConnectionDetector, ThreadsGetOneInstance) {
   for (std::thread& thread : threads) thread.join();
   for (ITZInternetConnectionDetector* detector : seen) EXPECT_EQ(seen[0], detector);
   EXPECT_NE(nullptr, seen[0]);
+}
+
+// A new network namespace holds only a loopback interface that is down: not connected, unless
+// the environment forces the answer.
+TEST(ConnectionDetector, EmptyNetworkNamespaceIsNotConnected) {
+  unsetenv("TZ_FORCE_CONNECTED");
+  uint32_t code = 12345;
+  if (SystemUtils::RunProcessAndWait({TZString("unshare"), TZString("-n"), TZString("true")}, code) || code != 0) {
+    GTEST_SKIP() << "network namespaces cannot be made here";
+  }
+  const TZString probe(TZ_BINARY_DIR "/tests/platform_files/tz_connection_probe");
+  EXPECT_FALSE(SystemUtils::RunProcessAndWait({TZString("unshare"), TZString("-n"), probe}, code));
+  EXPECT_EQ(1u, code);
+  EXPECT_FALSE(SystemUtils::RunProcessAndWait(
+      {TZString("env"), TZString("TZ_FORCE_CONNECTED=1"), TZString("unshare"), TZString("-n"), probe}, code));
+  EXPECT_EQ(0u, code);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <limits>
 #include <new>
 
-#include "platform/TZExceptionUtils.h"
+#include "platform/TZAssert.h"
 
 namespace {
 
