@@ -21,8 +21,8 @@ class FileXferBytes : public ITZXferBytes {
   // Open flags; combine with |.
   enum : uint32_t { kOpenRead = 1, kOpenWrite = 2, kOpenAppend = 4, kOpenCreate = 8 };
 
-  static const size_t kBufferSize = 524288;  // write buffer and read-ahead
-  static const size_t kPieceSize = 65536;    // largest system call
+  static constexpr size_t kBufferSize = 524288;  // write buffer and read-ahead
+  static constexpr size_t kPieceSize = 65536;   // largest system call
 
   FileXferBytes();
   ~FileXferBytes() override;  // closes
