@@ -182,8 +182,21 @@ TEST_F(StreamsTest, BooleansAreFoldedWhenWrittenAndKeptWhenRead) {
   EXPECT_EQ(3u, reader->XferBoolArray(values, 3));
   EXPECT_EQ(0, values[1]);
   int16_t value = 0;
-  EXPECT_TRUE(reader->XferBool(value));
+  const std::string log = LoggedDuring([&] { EXPECT_TRUE(reader->XferBool(value)); });
   EXPECT_EQ(2, value) << "a bad boolean is returned as read";
+  EXPECT_NE(std::string::npos,
+            log.find("Assert failed: CTZStreamRead::XferBool - this isn't a bool you are reading. Something's wrong. at "))
+      << log;
+}
+
+TEST_F(StreamsTest, WritingABadBooleanIsReported) {
+  std::unique_ptr<ITZStream> writer = Writer("bools.bin");
+  int16_t value = 7;
+  const std::string log = LoggedDuring([&] { writer->XferBool(value); });
+  EXPECT_NE(std::string::npos, log.find("Assert failed: CStreamWrite::XferBool - this isn't a bool you are writing at "))
+      << log;
+  int16_t good = 1;
+  EXPECT_EQ("", LoggedDuring([&] { writer->XferBool(good); }));
 }
 
 TEST_F(StreamsTest, StringsRoundTrip) {
@@ -287,7 +300,10 @@ TEST_F(StreamsTest, CopyRefusesMissingOrWrongStreams) {
   WriteFileText(PathOf("source.bin"), "abc");
   std::unique_ptr<ITZStream> reader = Reader("source.bin");
   std::unique_ptr<ITZStream> writer = Writer("target.bin");
-  EXPECT_EQ(TZStreamUtil::kCopyRefused, TZStreamUtil::Copy(nullptr, writer.get()));
+  const std::string log = LoggedDuring([&] {
+    EXPECT_EQ(TZStreamUtil::kCopyRefused, TZStreamUtil::Copy(nullptr, writer.get()));
+  });
+  EXPECT_NE(std::string::npos, log.find("Assert failed: null input stream in Stream copy at ")) << log;
   EXPECT_EQ(TZStreamUtil::kCopyRefused, TZStreamUtil::Copy(reader.get(), nullptr));
   EXPECT_EQ(TZStreamUtil::kCopyRefused, TZStreamUtil::Copy(writer.get(), reader.get()));
   EXPECT_EQ(TZStreamUtil::kCopyRefused, TZStreamUtil::Copy(reader.get(), reader.get()));
