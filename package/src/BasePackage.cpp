@@ -11,7 +11,9 @@ BasePackage::BasePackage(PkgFSFileNamePtr inFileName, IPkgFileSystem* inFileSyst
       m_parser(std::move(inParser)),
       m_options(std::move(inOptions)),
       m_properties(new PkgPropertyMgr(m_parser != nullptr)),
-      m_separators(inSeparators) {}
+      m_separators(inSeparators) {
+  m_properties->Attach(this, m_parser);
+}
 
 void BasePackage::RequireOpen() const {
   if (!m_open) {

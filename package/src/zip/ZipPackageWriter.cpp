@@ -52,6 +52,9 @@ class TargetWriter {
  public:
   TargetWriter(IPkgFSFile& inFile, uint64_t inStart) : m_file(inFile), m_position(inStart) {}
   void Put(const std::vector<uint8_t>& inBytes) {
+    if (inBytes.empty()) {
+      return;
+    }
     m_file.Write(inBytes.data(), inBytes.size());
     m_position += inBytes.size();
   }
@@ -593,7 +596,24 @@ void ZipPackage::AdoptWritten() {
   }
 }
 
-void ZipPackage::WritePropertiesDocument() {}
+void ZipPackage::WritePropertiesDocument() {
+  if (!m_parser) {
+    return;  // without a parser the document is neither read nor written
+  }
+  const std::string document = m_properties->MakeDocument();
+  if (document.empty()) {
+    if (GetEntryType(PkgPropertyMgr::kDocumentPath) == kPkgEntryFile) {
+      GetEntry(PkgPropertyMgr::kDocumentPath, true)->Remove();
+    }
+    return;
+  }
+  PkgFilePtr file = GetEntry(PkgPropertyMgr::kDocumentPath, false);
+  file->SetCompression(m_defaultCompression == kPkgCompressionStored ? kPkgCompressionStored
+                                                                     : kPkgCompressionDeflate);
+  PkgStreamPtr stream = file->OpenStream(kPkgModeOut | kPkgModeTrunc, false);
+  stream->write(document.data(), static_cast<std::streamsize>(document.size()));
+  stream->Close();
+}
 
 }  // namespace zip
 }  // namespace pkg
