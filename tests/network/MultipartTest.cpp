@@ -107,7 +107,7 @@ TEST_F(Multipart, PartsAreTenMegabyteRangesBesideTheTarget) {
 TEST_F(Multipart, ZeroSizeIsRefused) {
     Servers().MakeFile("zero.bin", 0);
     Servers().MakeFile("nolen.bin", 5000);
-    for (const std::string url :
+    for (const std::string& url :
          {Servers().NginxHttps("/zero.bin"), Servers().FaultHttp("/nolength/nolen.bin")}) {
         SCOPED_TRACE(url);
         bool cancel = false;
@@ -153,7 +153,9 @@ TEST_F(Multipart, FaultsEndInTheDocumentedResult) {
         } else {
             EXPECT_TRUE(Leftovers().empty());
         }
-        if (r.getsOfPath != 0) EXPECT_EQ(GetsOf(r.path), r.getsOfPath);
+        if (r.getsOfPath != 0) {
+            EXPECT_EQ(GetsOf(r.path), r.getsOfPath);
+        }
         std::remove(m_target.c_str());
     }
 }

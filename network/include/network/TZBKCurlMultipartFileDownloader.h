@@ -31,7 +31,7 @@
 #include "platform/TZFile.h"
 #include "platform/TZMutex.h"
 #include "platform/TZString.h"
-#include "platform/TZWorkerThread.h"
+#include "platform/TZBKWorkerThread.h"
 
 class TZBKCurlFileDownloadService;
 
