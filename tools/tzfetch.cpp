@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "network/TZBKCurlFileDownloader.h"
@@ -24,22 +25,21 @@ bool gCancel = false;
 
 void OnInterrupt(int) { TZBKSetCancelled(&gCancel); }
 
-// Prints "NN%" on one line of standard error whenever the overall percentage changes.
+// Prints "NN%" on one line of standard error whenever the overall percentage grows. Called from
+// the part threads.
 class ProgressLine : public ITZBKCurlProgressCallback {
 public:
     bool OnProgress(void*, int32_t& inPercent) override {
-        int32_t shown = __atomic_load_n(&m_shown, __ATOMIC_RELAXED);
-        while (inPercent > shown) {
-            if (__atomic_compare_exchange_n(&m_shown, &shown, inPercent, false, __ATOMIC_RELAXED,
-                                            __ATOMIC_RELAXED)) {
-                std::fprintf(stderr, "\rtzfetch: %3d%%", inPercent);
-                break;
-            }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (inPercent > m_shown) {
+            m_shown = inPercent;
+            std::fprintf(stderr, "\rtzfetch: %3d%%", inPercent);
         }
         return true;
     }
 
 private:
+    std::mutex m_mutex;
     int32_t m_shown = -1;
 };
 

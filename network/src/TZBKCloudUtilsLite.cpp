@@ -190,24 +190,43 @@ size_t TZBKCloudUtilsLite::AppendToFile(char* inData, size_t inSize, size_t inCo
     auto* sink = static_cast<TZBKCurlFileSink*>(inSink);
     if (sink == nullptr || TZBKIsCancelled(sink->m_cancelFlag)) return 0;
     const size_t bytes = inSize * inCount;
-    if (sink->m_limitBytes != 0 && bytes > sink->m_limitBytes - sink->m_bytesWritten) {
+    const uint64_t received = sink->m_bytesWritten + sink->m_pending.size();
+    if (sink->m_limitBytes != 0 && bytes > sink->m_limitBytes - received) {
         sink->m_writeFailed = true;
         return 0;
     }
-    std::FILE* file = std::fopen(sink->m_path.c_str(), "ab");
+    // The buffer never grows past a megabyte unless a single block is larger.
+    if (sink->m_pending.size() + bytes > TZBKCurlFileSink::kFlushBytes && !FlushFileSink(*sink))
+        return 0;
+    try {
+        if (sink->m_pending.capacity() < TZBKCurlFileSink::kFlushBytes)
+            sink->m_pending.reserve(TZBKCurlFileSink::kFlushBytes);
+        sink->m_pending.append(inData, bytes);
+    } catch (...) {
+        sink->m_writeFailed = true;
+        return 0;
+    }
+    if (sink->m_pending.size() >= TZBKCurlFileSink::kFlushBytes && !FlushFileSink(*sink)) return 0;
+    return bytes;
+}
+
+bool TZBKCloudUtilsLite::FlushFileSink(TZBKCurlFileSink& ioSink) {
+    if (ioSink.m_pending.empty()) return true;
+    std::FILE* file = std::fopen(ioSink.m_path.c_str(), "ab");
     if (file == nullptr) {
-        sink->m_openFailed = true;
-        return 0;
+        ioSink.m_openFailed = true;
+        return false;
     }
-    const size_t written = std::fwrite(inData, 1, bytes, file);
+    const size_t written = std::fwrite(ioSink.m_pending.data(), 1, ioSink.m_pending.size(), file);
     const bool closed = std::fclose(file) == 0;
-    if (written != bytes || !closed) {
+    if (written != ioSink.m_pending.size() || !closed) {
         TZReportAssert("", kSource, __LINE__);
-        sink->m_writeFailed = true;
-        return 0;
+        ioSink.m_writeFailed = true;
+        return false;
     }
-    sink->m_bytesWritten += written;
-    return written;
+    ioSink.m_bytesWritten += written;
+    ioSink.m_pending.clear();
+    return true;
 }
 
 size_t TZBKCloudUtilsLite::ReadFromFile(char* outBuffer, size_t inSize, size_t inCount,

@@ -185,8 +185,9 @@ void TZBKCurlFileDownloader::DownloadFileRangeFromURL(
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &TZBKCloudUtilsLite::ProgressCallback);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
 
-    const CURLcode result = curl_easy_perform(handle);
+    CURLcode result = curl_easy_perform(handle);
     TZBKCloudUtilsLite::FreeHeaders(headers.m_list);
+    if (result == CURLE_OK && !TZBKCloudUtilsLite::FlushFileSink(sink)) result = CURLE_WRITE_ERROR;
     const std::string fileName = path;
 
     if (result == CURLE_ABORTED_BY_CALLBACK) {

@@ -155,22 +155,34 @@ TEST(CloudUtils, AppendToFileAppendsBlocksWithinTheLimit) {
     char block[] = "0123456789";
     EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block, 1, 4, &sink), 4u);
     EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block + 4, 2, 2, &sink), 4u);
-    EXPECT_EQ(sink.m_bytesWritten, 8u);
-    EXPECT_EQ(Slurp(path), "01234567");
-    // One byte past the limit (a server that ignored the range) stops the transfer unwritten.
+    // One byte past the limit (a server that ignored the range) stops the transfer.
     EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block, 1, 1, &sink), 0u);
     EXPECT_TRUE(sink.m_writeFailed);
+    EXPECT_TRUE(TZBKCloudUtilsLite::FlushFileSink(sink));
+    EXPECT_EQ(sink.m_bytesWritten, 8u);
     EXPECT_EQ(Slurp(path), "01234567");
 
+    // Blocks reach the file a megabyte at a time, appended to what is there: a block that would
+    // pass the megabyte sends what waits first.
     TZBKCurlFileSink unlimited(TZFile(TZString(path.c_str())), &cancel);
+    const std::string big(TZBKCurlFileSink::kFlushBytes - 1, 'x');
+    std::string bigBlock = big;
+    EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(&bigBlock[0], 1, big.size(), &unlimited),
+              big.size());
+    EXPECT_EQ(Slurp(path).size(), 8u);
     EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block, 1, 2, &unlimited), 2u);
+    EXPECT_EQ(unlimited.m_bytesWritten, big.size());
+    EXPECT_EQ(Slurp(path).size(), 8u + big.size());
     TZBKSetCancelled(&cancel);
     EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block, 1, 2, &unlimited), 0u);
-    EXPECT_EQ(Slurp(path), "0123456701");
+    EXPECT_TRUE(TZBKCloudUtilsLite::FlushFileSink(unlimited));
+    EXPECT_EQ(unlimited.m_bytesWritten, big.size() + 2);
+    EXPECT_TRUE(Slurp(path) == "01234567" + big + "01");
     std::remove(path.c_str());
 
     TZBKCurlFileSink missing(TZFile(TZString("/nonexistent-folder-tz/x.bin")), nullptr);
-    EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block, 1, 2, &missing), 0u);
+    EXPECT_EQ(TZBKCloudUtilsLite::AppendToFile(block, 1, 2, &missing), 2u);
+    EXPECT_FALSE(TZBKCloudUtilsLite::FlushFileSink(missing));
     EXPECT_TRUE(missing.m_openFailed);
 }
 

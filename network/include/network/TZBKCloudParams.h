@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/TZFile.h"
+#include "platform/TZPath.h"
 #include "platform/TZString.h"
 
 // The handshake service's built-in host name. Development, tests and the demo point the

@@ -48,13 +48,18 @@ struct TZBKCurlMemorySink {
     const bool* m_cancelFlag = nullptr;
 };
 
-// Context of AppendToFile: the file the bytes are appended to.
+// Context of AppendToFile: the file the bytes are appended to. Blocks are gathered in memory
+// and appended to the file a megabyte at a time; FlushFileSink appends the rest after the
+// transfer.
 struct TZBKCurlFileSink {
     TZBKCurlFileSink(const TZFile& inFile, const bool* inCancelFlag, uint64_t inLimitBytes = 0);
 
+    static const size_t kFlushBytes = 1 << 20;
+
     TZFile m_file;
     std::string m_path;               // m_file as UTF-8, made once
-    uint64_t m_bytesWritten = 0;
+    uint64_t m_bytesWritten = 0;      // bytes in the file
+    std::string m_pending;            // bytes received but not yet in the file
     const bool* m_cancelFlag = nullptr;
     uint64_t m_limitBytes = 0;        // more bytes than this stop the transfer; 0: no limit
     bool m_openFailed = false;        // the file could not be opened
@@ -126,11 +131,16 @@ public:
     // cancelled or without a sink, else the block's size.
     static size_t WriteToMemory(char* inData, size_t inSize, size_t inCount, void* inSink);
 
-    // Write function into a TZBKCurlFileSink: opens the file for appending, writes the block and
-    // closes it again. Returns 0 (libcurl stops with a write error) when cancelled, without a
-    // sink, when the file cannot be opened (m_openFailed), when the block is written short or
+    // Write function into a TZBKCurlFileSink: gathers the block and, once a megabyte is
+    // waiting, opens the file for appending, writes and closes it again; the file is never held
+    // open between blocks. Returns 0 (libcurl stops with a write error) when cancelled, without a
+    // sink, when the file cannot be opened (m_openFailed), when the bytes are written short or
     // would pass the limit (m_writeFailed); else the block's size.
     static size_t AppendToFile(char* inData, size_t inSize, size_t inCount, void* inSink);
+
+    // Appends the bytes AppendToFile still holds. False (with the sink's failure flag set) when
+    // they cannot all be written.
+    static bool FlushFileSink(TZBKCurlFileSink& ioSink);
 
     // Read function from a TZBKCurlFileSource: CURL_READFUNC_ABORT when cancelled, without a
     // source, when the file cannot be opened (m_openFailed) or reads short; 0 when nothing
