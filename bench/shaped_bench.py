@@ -3,8 +3,9 @@
 
 Makes two namespaces joined by tunlink (a user-space forwarder on TUN devices: --rate-mbit,
 one-way --delay-ms, drop-tail queue of one bandwidth-delay product) on link-local addresses that
-exist only between them, starts the test servers in one namespace and runs the tools in the
-other, interleaved, once without loss and once with each --loss value. Prints per setting the
+exist only between them, sets TCP congestion control (--congestion, cubic by default) in both,
+starts the test servers in one namespace and runs the tools in the other, interleaved, once
+without loss and once with each --loss value. Prints per setting the
 median time and throughput of each tool and tzfetch's time ratio to the best other tool.
 
   python3 bench/shaped_bench.py --tzfetch build/bench/tools/tzfetch \\
@@ -39,6 +40,9 @@ def run_setting(args, loss, tag):
         for ns in (ns_a, ns_b):
             sh("ip", "netns", "add", ns)
             sh("ip", "-n", ns, "link", "set", "lo", "up")
+            # New namespaces take the host's default, which may not be the one to measure.
+            sh("ip", "netns", "exec", ns, "sysctl", "-q",
+               "net.ipv4.tcp_congestion_control=" + args.congestion)
         link = subprocess.Popen([args.tunlink, ns_a, ns_b, "--rate-mbit", str(args.rate_mbit),
                                  "--delay-ms", str(args.delay_ms), "--loss", str(loss)],
                                 stdout=subprocess.PIPE)
@@ -105,14 +109,15 @@ def main():
     ap.add_argument("--delay-ms", type=float, default=25)
     ap.add_argument("--loss", type=float, action="append")
     ap.add_argument("--touch-mib", type=int, default=512)
+    ap.add_argument("--congestion", default="cubic", help="TCP congestion control in both ends")
     args = ap.parse_args()
     settings = [0.0] + (args.loss if args.loss else [0.001])
     summary = []
     for loss in settings:
         tag = "loss %.2f%%" % (loss * 100)
         summary.append((tag, run_setting(args, loss, tag)))
-    print("\nmedians, %d MiB over HTTPS, %g Mbit/s, %g ms round trip:"
-          % (args.size_mib, args.rate_mbit, 2 * args.delay_ms))
+    print("\nmedians, %d MiB over HTTPS, %g Mbit/s, %g ms round trip, %s:"
+          % (args.size_mib, args.rate_mbit, 2 * args.delay_ms, args.congestion))
     for tag, medians in summary:
         for name, wall in medians.items():
             print("  %-11s %-24s %7.2f s  %6.2f MB/s" % (tag, name, wall,

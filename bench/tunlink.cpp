@@ -69,7 +69,7 @@ struct Direction {
     int to = -1;
     Clock::time_point linkFree{};
     std::deque<Packet> inFlight;  // in arrival order: departures are serial, the delay fixed
-    unsigned long long dropped = 0;
+    unsigned long long forwarded = 0, lost = 0, queueDrops = 0, writeFailures = 0;
 };
 
 }  // namespace
@@ -138,8 +138,12 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(std::max(Clock::duration::zero(), d.linkFree - now))
                         .count() *
                     bytesPerSecond;
-                if (uniform(rng) < loss || backlog + static_cast<double>(n) > queueBytes) {
-                    ++d.dropped;
+                if (uniform(rng) < loss) {
+                    ++d.lost;
+                    continue;
+                }
+                if (backlog + static_cast<double>(n) > queueBytes) {
+                    ++d.queueDrops;
                     continue;
                 }
                 const auto send = std::chrono::duration_cast<Clock::duration>(
@@ -151,13 +155,19 @@ int main(int argc, char** argv) {
         for (Direction& d : dirs) {
             while (!d.inFlight.empty() && d.inFlight.front().arrival <= Clock::now()) {
                 const Packet& p = d.inFlight.front();
-                if (write(d.to, p.bytes.data(), p.bytes.size()) < 0) ++d.dropped;
+                if (write(d.to, p.bytes.data(), p.bytes.size()) < 0)
+                    ++d.writeFailures;
+                else
+                    ++d.forwarded;
                 d.inFlight.pop_front();
             }
         }
     }
-    std::fprintf(stderr, "tunlink: dropped %llu and %llu packets\n", dirs[0].dropped,
-                 dirs[1].dropped);
+    for (const Direction& d : dirs)
+        std::fprintf(stderr, "tunlink: %s: %llu forwarded, %llu lost, %llu queue drops, %llu write "
+                             "failures\n",
+                     &d == dirs ? "a to b" : "b to a", d.forwarded, d.lost, d.queueDrops,
+                     d.writeFailures);
     close(a);
     close(b);
     return 0;
