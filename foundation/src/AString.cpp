@@ -1,9 +1,8 @@
 #include <tarsel/orn/AString.h>
+#include <tarsel/orn/AString8.h>
 
 #include <cstring>
 #include <string>
-
-#include <tarsel/orn/AString8.h>
 
 #include "OrnInternal.h"
 
@@ -222,8 +221,7 @@ bool AString::ReplaceUnits(uint32_t inUnitPos, uint32_t inRemoveUnits, const cha
   if (ok) {
     char16_t* text = rep->m_active;
     const uint32_t tail = oldUnits - inUnitPos - inRemoveUnits;
-    std::memmove(text + inUnitPos + inSourceUnits, text + inUnitPos + inRemoveUnits,
-                 sizeof(char16_t) * tail);
+    std::memmove(text + inUnitPos + inSourceUnits, text + inUnitPos + inRemoveUnits, sizeof(char16_t) * tail);
     if (inSourceUnits != 0) {
       std::memcpy(text + inUnitPos, inSource, sizeof(char16_t) * inSourceUnits);
     }
@@ -546,7 +544,9 @@ uint32_t AString::UTF16Count() const { return m_rep == nullptr ? 0 : m_rep->m_un
 
 bool AString::IsEmpty() const { return UTF16Count() == 0; }
 
-uint32_t AString::Capacity() const { return m_rep == nullptr ? kInlineUnits - 1 : m_rep->CapacityUnits() - 1; }
+uint32_t AString::Capacity() const {
+  return m_rep == nullptr ? kInlineUnits - 1 : m_rep->CapacityUnits() - 1;
+}
 
 bool AString::Preallocate(uint32_t inUnits) {
   AStringRep* rep = Rep();

@@ -32,7 +32,9 @@ void Guarded(F inChange) {
 
 std::string* NewText(const char* inText, std::size_t inSize) {
   std::string* text = nullptr;
-  Guarded([&] { text = internal::New<std::string>(inText == nullptr ? "" : inText, inText == nullptr ? 0 : inSize); });
+  Guarded([&] {
+    text = internal::New<std::string>(inText == nullptr ? "" : inText, inText == nullptr ? 0 : inSize);
+  });
   return text;
 }
 
@@ -194,7 +196,9 @@ int AString8::Compare(const char* inText, std::size_t inSize) const {
   return mine < inSize ? -1 : 1;
 }
 
-bool AString8::operator==(const AString8& inOther) const { return Compare(inOther.c_str(), inOther.size()) == 0; }
+bool AString8::operator==(const AString8& inOther) const {
+  return Compare(inOther.c_str(), inOther.size()) == 0;
+}
 bool AString8::operator!=(const AString8& inOther) const { return !(*this == inOther); }
 
 bool AString8::operator==(const char* inText) const {
@@ -204,10 +208,18 @@ bool AString8::operator==(const char* inText) const {
 
 bool AString8::operator!=(const char* inText) const { return !(*this == inText); }
 
-bool AString8::operator<(const AString8& inOther) const { return Compare(inOther.c_str(), inOther.size()) < 0; }
-bool AString8::operator<=(const AString8& inOther) const { return Compare(inOther.c_str(), inOther.size()) <= 0; }
-bool AString8::operator>(const AString8& inOther) const { return Compare(inOther.c_str(), inOther.size()) > 0; }
-bool AString8::operator>=(const AString8& inOther) const { return Compare(inOther.c_str(), inOther.size()) >= 0; }
+bool AString8::operator<(const AString8& inOther) const {
+  return Compare(inOther.c_str(), inOther.size()) < 0;
+}
+bool AString8::operator<=(const AString8& inOther) const {
+  return Compare(inOther.c_str(), inOther.size()) <= 0;
+}
+bool AString8::operator>(const AString8& inOther) const {
+  return Compare(inOther.c_str(), inOther.size()) > 0;
+}
+bool AString8::operator>=(const AString8& inOther) const {
+  return Compare(inOther.c_str(), inOther.size()) >= 0;
+}
 
 }  // namespace orn
 }  // namespace tarsel

@@ -2,10 +2,10 @@
 #ifndef TARSEL_ORN_ORNINTERNAL_H
 #define TARSEL_ORN_ORNINTERNAL_H
 
+#include <tarsel/orn/AAllocator.h>
+
 #include <new>
 #include <utility>
-
-#include <tarsel/orn/AAllocator.h>
 
 namespace tarsel {
 namespace orn {
@@ -57,18 +57,18 @@ void Delete(T* inObject) noexcept {
 }  // namespace tarsel
 
 // Defines the operators declared by TARSEL_ORN_ALLOCATION_OPERATORS for class C.
-#define TARSEL_ORN_DEFINE_ALLOCATION_OPERATORS(C)                                            \
-  void* C::operator new(std::size_t inSize) {                                                \
-    void* memory = ::tarsel::orn::AAllocator::Alloc(inSize);                                 \
-    if (memory == nullptr) throw std::bad_alloc();                                           \
-    return memory;                                                                           \
-  }                                                                                          \
-  void* C::operator new[](std::size_t inSize) { return C::operator new(inSize); }            \
-  void* C::operator new(std::size_t, void* inPlace) noexcept { return inPlace; }             \
-  void* C::operator new[](std::size_t, void* inPlace) noexcept { return inPlace; }           \
-  void C::operator delete(void* inPointer) noexcept { ::tarsel::orn::AAllocator::Free(inPointer); } \
+#define TARSEL_ORN_DEFINE_ALLOCATION_OPERATORS(C)                                                     \
+  void* C::operator new(std::size_t inSize) {                                                         \
+    void* memory = ::tarsel::orn::AAllocator::Alloc(inSize);                                          \
+    if (memory == nullptr) throw std::bad_alloc();                                                    \
+    return memory;                                                                                    \
+  }                                                                                                   \
+  void* C::operator new[](std::size_t inSize) { return C::operator new(inSize); }                     \
+  void* C::operator new(std::size_t, void* inPlace) noexcept { return inPlace; }                      \
+  void* C::operator new[](std::size_t, void* inPlace) noexcept { return inPlace; }                    \
+  void C::operator delete(void* inPointer) noexcept { ::tarsel::orn::AAllocator::Free(inPointer); }   \
   void C::operator delete[](void* inPointer) noexcept { ::tarsel::orn::AAllocator::Free(inPointer); } \
-  void C::operator delete(void*, void*) noexcept {}                                          \
+  void C::operator delete(void*, void*) noexcept {}                                                   \
   void C::operator delete[](void*, void*) noexcept {}
 
 #endif  // TARSEL_ORN_ORNINTERNAL_H

@@ -1,9 +1,8 @@
 #include <platform/TZString.h>
+#include <tarsel/orn/AString8.h>
 
 #include <cstdio>
 #include <cstring>
-
-#include <tarsel/orn/AString8.h>
 
 using tarsel::orn::AString;
 using tarsel::orn::AString8;
@@ -155,7 +154,9 @@ std::vector<TZString> TZString::Split(const std::u16string& inSeparators) const 
   }
 }
 
-TZString TZString::Substring(size_type inPos, size_type inCount) const { return TZString(substr(inPos, inCount)); }
+TZString TZString::Substring(size_type inPos, size_type inCount) const {
+  return TZString(substr(inPos, inCount));
+}
 
 bool TZString::EqualsUTF8(const char* inText) const { return compare(DecodeUTF8(inText)) == 0; }
 

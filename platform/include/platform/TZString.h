@@ -17,11 +17,11 @@
 #ifndef PLATFORM_TZSTRING_H
 #define PLATFORM_TZSTRING_H
 
+#include <tarsel/orn/AString.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <tarsel/orn/AString.h>
 
 class TZString : public std::u16string {
  public:

@@ -10,9 +10,9 @@
 #ifndef TARSEL_ORN_AALLOCATOR_H
 #define TARSEL_ORN_AALLOCATOR_H
 
-#include <cstddef>
-
 #include <tarsel/orn/Export.h>
+
+#include <cstddef>
 
 namespace tarsel {
 namespace orn {
@@ -41,14 +41,14 @@ class TARSEL_ORN_API AAllocator {
 
 // Class-level allocation operators of a foundation class, all going through AAllocator.
 // operator new throws std::bad_alloc when no memory can be had, as a new-expression requires.
-#define TARSEL_ORN_ALLOCATION_OPERATORS                                               \
-  static void* operator new(std::size_t inSize);                                     \
-  static void* operator new[](std::size_t inSize);                                   \
-  static void* operator new(std::size_t inSize, void* inPlace) noexcept;             \
-  static void* operator new[](std::size_t inSize, void* inPlace) noexcept;           \
-  static void operator delete(void* inPointer) noexcept;                             \
-  static void operator delete[](void* inPointer) noexcept;                           \
-  static void operator delete(void* inPointer, void* inPlace) noexcept;              \
+#define TARSEL_ORN_ALLOCATION_OPERATORS                                    \
+  static void* operator new(std::size_t inSize);                           \
+  static void* operator new[](std::size_t inSize);                         \
+  static void* operator new(std::size_t inSize, void* inPlace) noexcept;   \
+  static void* operator new[](std::size_t inSize, void* inPlace) noexcept; \
+  static void operator delete(void* inPointer) noexcept;                   \
+  static void operator delete[](void* inPointer) noexcept;                 \
+  static void operator delete(void* inPointer, void* inPlace) noexcept;    \
   static void operator delete[](void* inPointer, void* inPlace) noexcept;
 
 #endif  // TARSEL_ORN_AALLOCATOR_H

@@ -21,11 +21,11 @@
 #ifndef TARSEL_ORN_ASTRING_H
 #define TARSEL_ORN_ASTRING_H
 
-#include <cstddef>
-#include <cstdint>
-
 #include <tarsel/orn/AAllocator.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstddef>
+#include <cstdint>
 
 namespace tarsel {
 namespace orn {

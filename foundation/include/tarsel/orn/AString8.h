@@ -12,11 +12,11 @@
 #ifndef TARSEL_ORN_ASTRING8_H
 #define TARSEL_ORN_ASTRING8_H
 
-#include <cstddef>
-#include <string>
-
 #include <tarsel/orn/AAllocator.h>
 #include <tarsel/orn/Export.h>
+
+#include <cstddef>
+#include <string>
 
 namespace tarsel {
 namespace orn {

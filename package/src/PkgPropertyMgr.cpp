@@ -1,0 +1,67 @@
+#include "PkgPropertyMgr.h"
+
+#include "pkg/PkgException.h"
+
+namespace pkg {
+
+void PkgPropertyMgr::CheckRecordKey(const std::string& inName, int inKey) {
+  const bool entryKey = inKey == kKeyDate || inKey == kKeyTime || inKey == kKeyTypeCreator;
+  if (inKey == kKeyComment || (entryKey && inName != "/")) {
+    return;
+  }
+  throw PackageException(kPkgErrBadArgument);
+}
+
+std::string PkgPropertyMgr::GetRecordProperty(const std::string& inName, int inKey) const {
+  CheckRecordKey(inName, inKey);
+  const auto holder = m_store.find(inName);
+  if (holder == m_store.end()) {
+    return std::string();
+  }
+  const auto value = holder->second.find(inKey);
+  return value == holder->second.end() ? std::string() : value->second.text;
+}
+
+void PkgPropertyMgr::SetRecordProperty(const std::string& inName, int inKey, const std::string& inValue,
+                                       int inFlag) {
+  CheckRecordKey(inName, inKey);
+  Value& value = m_store[inName][inKey];
+  value.text = inValue;
+  value.flag = inFlag;
+}
+
+void PkgPropertyMgr::CheckDocumentKey(const std::string& inName, int inKey) const {
+  if (!m_hasParser) {
+    throw PackageException(kPkgErrUnsupportedOperation);
+  }
+  if (inKey < kKeyDateTime || inKey > kKeyMacCreator || inName == "/") {
+    throw PackageException(kPkgErrBadArgument);
+  }
+}
+
+std::string PkgPropertyMgr::GetDocumentProperty(const std::string& inName, int inKey) const {
+  CheckDocumentKey(inName, inKey);
+  // Reading the properties document arrives with the package writer.
+  throw PackageException(kPkgErrNotImplemented);
+}
+
+void PkgPropertyMgr::SetDocumentProperty(const std::string& inName, int inKey, const std::string& inValue) {
+  if (!m_hasParser) {
+    throw PackageException(kPkgErrUnsupportedOperation);
+  }
+  // No update can be in progress until the package writer exists.
+  throw PackageException(kPkgErrNotInUpdate);
+}
+
+std::string PkgPropertyMgr::HexOfBytes(const uint8_t* inBytes, std::size_t inCount) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(inCount * 2);
+  for (std::size_t i = 0; i < inCount; ++i) {
+    text += kDigits[inBytes[i] >> 4];
+    text += kDigits[inBytes[i] & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace pkg

@@ -1,0 +1,180 @@
+// The zip package and its entry objects.
+//
+// Entry objects are made on demand (iteration, lookup) and kept in the package's map, keyed by
+// name, until the package is destroyed. An entry made for a central directory header reads its
+// local header at once, so a broken local header fails there with the record codes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "BasePackage.h"
+#include "zip/ZpCentralDir.h"
+
+namespace pkg {
+namespace zip {
+
+class ZipPackage;
+class ZipPkgStream;
+class ZipPkgStreamData;
+
+// Shares an entry as a shared pointer that holds one reference of the entry's own count.
+template <class T>
+boost::shared_ptr<T> SharePkgEntry(T* inEntry) {
+  inEntry->AddRef();
+  return boost::shared_ptr<T>(inEntry, [](T* inShared) { inShared->Release(); });
+}
+
+class BasePkgEntry : public virtual IPkgEntry {
+ public:
+  BasePkgEntry(std::string inName, int inType, int inCompression);
+
+  void Remove() override;
+  bool IsRemoved() const override { return m_removed; }
+  void SetCompression(int inMethod) override;
+  int GetCompression() const override { return m_compression; }
+  std::string GetName() const override { return m_name; }
+  void AddRef() override { ++m_references; }
+  void Release() override;
+  int GetType() const override { return m_type; }
+  PkgFilePtr AsFile() override;
+  PkgDirectoryPtr AsDirectory() override;
+
+  const std::string& Name() const { return m_name; }
+
+ protected:
+  ~BasePkgEntry() override = default;
+
+  std::string m_name;
+  int m_type;
+  int m_compression;
+  long m_references = 1;
+  bool m_removed = false;
+};
+
+// The generic half of a file entry: paths relative to the file.
+class BasePkgFile : public IPkgFile {
+ public:
+  std::string ResolvePath(const std::string& inRelativePath) const override;
+};
+
+class ZipPkgEntry : public BasePkgEntry {
+ public:
+  // An entry for the central directory header inCentral (its local header is read now), or a
+  // new, empty entry when inCentral is null.
+  ZipPkgEntry(ZipPackage* inPackage, std::string inName, int inType, ZpCentralDirEntryPtr inCentral);
+
+  IPackage* GetPackage() const override;
+  ZipPackage* GetZipPackage() const { return m_package; }
+  const ZpCentralDirEntryPtr& GetCentralEntry() const { return m_central; }
+  const ZpLocalFileEntryPtr& GetLocalHeader() const { return m_local; }
+
+ protected:
+  ZipPackage* m_package;
+  ZpCentralDirEntryPtr m_central;
+  ZpLocalFileEntryPtr m_local;
+  uint64_t m_size = 0;
+  uint32_t m_crc = 0;
+};
+
+class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
+ public:
+  ZipPkgFile(ZipPackage* inPackage, std::string inName, ZpCentralDirEntryPtr inCentral);
+
+  PkgFilePtr AsFile() override { return SharePkgEntry<IPkgFile>(this); }
+  PkgStreamPtr OpenStream(int inMode, bool inRaw) override;
+  uint32_t GetSize() const override;
+  uint32_t GetCompressedSize() const override;
+  uint64_t GetSize64() const override { return m_size; }
+  uint64_t GetCompressedSize64() const override;
+  void SetSize64(uint64_t inSize) override;
+  uint32_t GetCRC() const override { return m_crc; }
+  void SetCRC(uint32_t inCRC) override;
+  std::string GetProperty(int inKey) const override;
+  void SetProperty(int inKey, const std::string& inValue) override;
+
+  // Points inData at this entry's bytes in the package file (raw: the stored bytes as they are)
+  // and returns the logical size: the compressed size in raw mode, else the uncompressed size.
+  uint64_t StartPackageData(ZipPkgStreamData& inData, bool inRaw);
+  // The temporary file that holds the inflated data, null when there is none.
+  const PkgFSFilePtr& GetTempFile() const { return m_tempFile; }
+  bool IsTempFilling() const { return m_tempFilling; }
+  // Inflates the whole entry into a new temporary file of the package's file system, unless
+  // it has one. On failure no temporary file is left behind.
+  void FillTempData();
+  // Closes the temporary file and deletes it.
+  void ReleaseTempData();
+
+  void RemoveStream(ZipPkgStream* inStream);
+  // Closes every open stream on the entry.
+  void CloseStreams();
+
+ protected:
+  ~ZipPkgFile() override;
+
+ private:
+  std::vector<ZipPkgStream*> m_streams;
+  PkgFSFilePtr m_tempFile;
+  PkgFSFileNamePtr m_tempName;
+  bool m_tempFilling = false;
+};
+
+class ZipPkgDirectory : public ZipPkgEntry, public IPkgDirectory {
+ public:
+  ZipPkgDirectory(ZipPackage* inPackage, std::string inName, ZpCentralDirEntryPtr inCentral);
+  PkgDirectoryPtr AsDirectory() override { return SharePkgEntry<IPkgDirectory>(this); }
+  void Create() override;
+
+ protected:
+  ~ZipPkgDirectory() override = default;
+};
+
+class ZipPackage : public BasePackage {
+ public:
+  ZipPackage(PkgFSFileNamePtr inFileName, IPkgFileSystem* inFileSystem, PkgOptionsPtr inOptions,
+             XMLParserPtr inParser, const PkgSeparators& inSeparators);
+  ~ZipPackage() override;
+
+  // Opens the package's named file with inMode (code 17 when a file is open) and loads it.
+  void Open(int inMode);
+  // Takes an already open file (its mode becomes the package's) and loads it.
+  void OpenOnFile(const PkgFSFilePtr& inFile);
+
+  void DoClose() override;
+  int GetEntryType(const std::string& inRelativePath, const PkgDirectoryPtr& inBase) override;
+  int GetEntryType(const std::string& inPath) override;
+  PkgFilePtr GetEntry(const std::string& inRelativePath, const PkgDirectoryPtr& inBase, bool inMustExist) override;
+  PkgFilePtr GetEntry(const std::string& inPath, bool inMustExist) override;
+  PkgDirectoryPtr GetDirectory(const std::string& inRelativePath, const PkgDirectoryPtr& inBase,
+                               bool inMustExist) override;
+  PkgDirectoryPtr GetDirectory(const std::string& inPath, bool inMustExist) override;
+  PkgDirectoryPtr GetRootDirectory() override;
+  std::string GetMimeType() override;
+  int GetConformanceError() const override { return m_conformanceError; }
+  PkgEntryRange GetEntries(const PkgDirectoryPtr& inDirectory, const std::string& inPattern) override;
+
+  bool IsMimetypeValid() const { return m_mimetypeValid; }
+  bool IsRewriteNeeded() const { return m_rewriteNeeded; }
+  // The entry object for a central directory header, made on first use.
+  ZipPkgEntry* EntryFor(const ZpCentralDirEntryPtr& inCentral);
+  // The entry object of exactly this name and type (no normalisation), made when missing.
+  ZipPkgEntry* Lookup(const std::string& inName, int inType, bool inMustExist);
+
+ private:
+  class ZipPkgEntryIteratorImpl;
+
+  void Load();
+  void CheckMimetype();
+  std::string BaseName(const PkgDirectoryPtr& inBase) const;
+
+  ZpCentralDirPtr m_centralDir;
+  std::map<std::string, ZipPkgEntry*> m_entries;
+  bool m_mimetypeValid = false;
+  int m_conformanceError = 0;
+  bool m_rewriteNeeded = false;
+};
+
+}  // namespace zip
+}  // namespace pkg
