@@ -16,6 +16,7 @@ namespace {
 
 constexpr uint64_t kMaxSeek = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 constexpr std::size_t kSearchWindow = 4096;
+constexpr uint64_t kMaxReservedEntries = 1u << 20;
 constexpr uint16_t kZpitBlockId = 0x2705;
 constexpr uint16_t kZip64BlockId = 0x0001;
 
@@ -268,12 +269,15 @@ void ZpCentralDir::ReadEntries(IPkgFSFile& inFile, PkgPropertyMgr* inProperties)
   if (m_entryCount > 0xFFFFFFFFu || m_entryCount > kZpMaxEntries) {
     ThrowIO(kPkgErrTooManyEntries);
   }
-  // Each header takes at least 46 bytes of the file, so a count the file cannot hold does not
-  // reserve more than the file could justify; reading then stops at the first short header.
+  // The count comes from the archive: reserve no more than the bytes after the directory's
+  // offset could hold (each header takes at least 46), and no more than a bounded amount up
+  // front; a longer list grows as headers are actually read.
   uint64_t room = std::min<uint64_t>(m_entryCount + 10, kZpMaxEntries);
   if (m_fileSize != 0) {
-    room = std::min<uint64_t>(room, m_fileSize / kZpCentralHeaderSize + 10);
+    const uint64_t after = m_fileSize - std::min(m_offset, m_fileSize);
+    room = std::min<uint64_t>(room, after / kZpCentralHeaderSize + 10);
   }
+  room = std::min<uint64_t>(room, kMaxReservedEntries);
   m_entries.clear();
   m_entries.reserve(static_cast<std::size_t>(room));
 
