@@ -189,3 +189,44 @@ TEST(ZipRecords, SplitMarkerIsFoundBeforeAnythingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file that cannot seek (a pipe, say): fault injection around an in-memory file.
+class NonSeekableFile : public pkg::IPkgFSFile {
+ public:
+  explicit NonSeekableFile(pkg::PkgFSFilePtr inInner) : m_inner(std::move(inInner)) {}
+  int GetMode() const override { return m_inner->GetMode(); }
+  void Close() override { m_inner->Close(); }
+  std::size_t Read(void* outBuffer, std::size_t inCount) override { return m_inner->Read(outBuffer, inCount); }
+  void Write(const void* inBuffer, std::size_t inCount) override { m_inner->Write(inBuffer, inCount); }
+  void Seek(int64_t, int) override { throw pkg::PackageIOException(pkg::kPkgErrUnsupportedOperation); }
+  int64_t Tell() override { return m_inner->Tell(); }
+  void Flush() override {}
+  void Truncate(int64_t) override { throw pkg::PackageIOException(pkg::kPkgErrUnsupportedOperation); }
+  int GetCapabilities() const override { return pkg::kPkgCapRead | pkg::kPkgCapTell; }
+  pkg::IPkgFileSystem* GetFileSystem() const override { return m_inner->GetFileSystem(); }
+  pkg::PkgFSFileNamePtr GetFileName() const override { return m_inner->GetFileName(); }
+
+ private:
+  pkg::PkgFSFilePtr m_inner;
+};
+
+TEST(ZipRecords, EndRecordNeedsASeekableFileOfAtLeast22Bytes) {
+  pkg::MemPkgFileSystem memory;
+  memory.AddFile("p.zip", pkgtest::ReadFileBytes(Fixture("plain.zip")));
+  pkg::PkgFSFilePtr pipe(new NonSeekableFile(memory.OpenFile(memory.MakeFileName("p.zip"), 1)));
+  EXPECT_EQ(CodeOf([&] { ZipPackageFactory::GetInstance()->OpenPackageOnFile(pipe, pkg::PkgOptionsPtr(),
+                                                                             pkg::XMLParserPtr()); }),
+            10);
+  pkg::zip::ZpCentralDir dir;
+  EXPECT_EQ(CodeOf([&] { dir.ReadZip64End(*pipe); }), -1);  // nothing asks for ZIP64
+
+  memory.AddFile("tiny.zip", {'P', 'K', 3, 4, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(CodeOf([&] { ZipPackageFactory::GetInstance()->OpenPackageOnFile(
+                             memory.OpenFile(memory.MakeFileName("tiny.zip"), 1), pkg::PkgOptionsPtr(),
+                             pkg::XMLParserPtr()); }),
+            10);
+}
+
+}  // namespace
