@@ -197,3 +197,39 @@ TEST(ZipStream, InMemoryPackageMakesInMemoryTempFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+std::size_t OpenDescriptors() {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+// Temporary files stay on disk until the package closes, but none stays open once its streams
+// are closed: a package with thousands of entries must not run out of file descriptors.
+TEST(ZipStream, TempFilesAreNotKeptOpen) {
+  ScratchPackage p("tool_infozip_deflate.zip");
+  const std::size_t before = OpenDescriptors();
+  std::size_t seeked = 0;
+  for (const auto& entry : p.package->GetEntries(pkg::PkgDirectoryPtr(), "")) {
+    if (entry->GetType() != pkg::kPkgEntryFile || entry->GetCompression() != 8) {
+      continue;
+    }
+    auto stream = entry->AsFile()->OpenStream(1, false);
+    stream->seekg(0, std::ios::end);
+    EXPECT_EQ(static_cast<uint64_t>(stream->tellg()), entry->AsFile()->GetSize64()) << entry->GetName();
+    stream->Close();
+    ++seeked;
+  }
+  EXPECT_GE(seeked, 4u);
+  EXPECT_EQ(p.temp.CountFiles(), seeked);
+  EXPECT_EQ(OpenDescriptors(), before);
+  p.package->Close();
+  EXPECT_EQ(p.temp.CountFiles(), 0u);
+}
+
+}  // namespace

@@ -116,10 +116,10 @@ PkgStreamPtr ZipPkgFile::OpenStream(int inMode, bool inRaw) {
   if (out) {
     throw PackageException(kPkgErrNotImplemented);  // both directions, or writing
   }
-  if ((m_package->GetOpenMode(true) & kPkgModeIn) == 0 && !m_tempFile) {
+  if ((m_package->GetOpenMode(true) & kPkgModeIn) == 0 && !HasTempData()) {
     throw PackageException(kPkgErrWriteOnly);
   }
-  if (!m_central && !m_tempFile) {
+  if (!m_central && !HasTempData()) {
     throw PackageException(kPkgErrEntryNotFound);
   }
   m_streams.reserve(m_streams.size() + 1);
@@ -168,13 +168,20 @@ uint64_t ZipPkgFile::StartPackageData(ZipPkgStreamData& inData, bool inRaw) {
   return size;
 }
 
+PkgFSFilePtr ZipPkgFile::OpenTempData() const {
+  if (!HasTempData()) {
+    throw PackageException(kPkgErrEntryNotFound);
+  }
+  return m_tempName->GetFileSystem()->OpenFile(m_tempName, kPkgModeIn);
+}
+
 void ZipPkgFile::FillTempData() {
-  if (m_tempFile) {
+  if (m_tempName) {
     return;
   }
   IPkgFileSystem* fileSystem = m_package->GetFileSystem();
-  m_tempFile = fileSystem->CreateTempFile();
-  m_tempName = m_tempFile->GetFileName();
+  PkgFSFilePtr file = fileSystem->CreateTempFile();
+  m_tempName = file->GetFileName();
   m_tempFilling = true;
   try {
     ZipPkgStreamData data;
@@ -185,38 +192,28 @@ void ZipPkgFile::FillTempData() {
       if (got == 0) {
         break;
       }
-      m_tempFile->Write(block.get(), got);
+      file->Write(block.get(), got);
     }
-    m_tempFile->Flush();
     data.End();
+    file->Close();
     m_tempFilling = false;
   } catch (...) {
     // A half-filled temporary file must not serve later streams.
     std::exception_ptr ignored;
+    KeepFirstError(ignored, [&file] { file->Close(); });
     KeepFirstError(ignored, [this] { ReleaseTempData(); });
     throw;
   }
 }
 
 void ZipPkgFile::ReleaseTempData() {
-  if (!m_tempFile) {
+  if (!m_tempName) {
     return;
   }
-  PkgFSFilePtr file = std::move(m_tempFile);
   PkgFSFileNamePtr name = std::move(m_tempName);
-  m_tempFile.reset();
   m_tempName.reset();
   m_tempFilling = false;
-  std::exception_ptr first;
-  KeepFirstError(first, [&] { file->Close(); });
-  KeepFirstError(first, [&] {
-    if (name) {
-      name->GetFileSystem()->RemoveFile(name);
-    }
-  });
-  if (first) {
-    std::rethrow_exception(first);
-  }
+  name->GetFileSystem()->RemoveFile(name);
 }
 
 void ZipPkgFile::RemoveStream(ZipPkgStream* inStream) {

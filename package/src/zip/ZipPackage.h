@@ -98,13 +98,15 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
   // Points inData at this entry's bytes in the package file (raw: the stored bytes as they are)
   // and returns the logical size: the compressed size in raw mode, else the uncompressed size.
   uint64_t StartPackageData(ZipPkgStreamData& inData, bool inRaw);
-  // The temporary file that holds the inflated data, null when there is none.
-  const PkgFSFilePtr& GetTempFile() const { return m_tempFile; }
-  bool IsTempFilling() const { return m_tempFilling; }
+  // Whether a complete temporary file holds the entry's inflated data.
+  bool HasTempData() const { return m_tempName && !m_tempFilling; }
+  // Opens the temporary file for reading; each stream that reads it opens its own, so that no
+  // file stays open after its streams close, however many entries a package has.
+  PkgFSFilePtr OpenTempData() const;
   // Inflates the whole entry into a new temporary file of the package's file system, unless
-  // it has one. On failure no temporary file is left behind.
+  // it has one, and closes that file. On failure no temporary file is left behind.
   void FillTempData();
-  // Closes the temporary file and deletes it.
+  // Deletes the temporary file.
   void ReleaseTempData();
 
   void RemoveStream(ZipPkgStream* inStream);
@@ -116,7 +118,6 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
 
  private:
   std::vector<ZipPkgStream*> m_streams;
-  PkgFSFilePtr m_tempFile;
   PkgFSFileNamePtr m_tempName;
   bool m_tempFilling = false;
 };

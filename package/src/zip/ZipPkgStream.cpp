@@ -113,9 +113,11 @@ void ZipPkgStreamData::SeekStored(uint64_t inTarget) {
 
 void ZipPkgStreamData::End() {
   if (!m_inflating) {
+    m_source.reset();
     return;
   }
   m_inflating = false;
+  m_source.reset();
   if (inflateEnd(&m_zstream) != Z_OK) {
     throw PackageException(kPkgErrClosePackage);
   }
@@ -125,8 +127,7 @@ void ZipPkgStreamData::End() {
 
 ZipPkgStreamBuf::ZipPkgStreamBuf(ZipPkgFile* inEntry, int inMode, bool inRaw)
     : m_entry(inEntry), m_mode(inMode), m_raw(inRaw) {
-  const PkgFSFilePtr& temp = m_entry->GetTempFile();
-  if (!m_raw && temp && !m_entry->IsTempFilling()) {
+  if (!m_raw && m_entry->HasTempData()) {
     SwitchToTempFile();
   } else {
     m_size = static_cast<int64_t>(std::min(m_entry->StartPackageData(m_data, m_raw), kMaxPosition));
@@ -135,7 +136,7 @@ ZipPkgStreamBuf::ZipPkgStreamBuf(ZipPkgFile* inEntry, int inMode, bool inRaw)
 }
 
 void ZipPkgStreamBuf::SwitchToTempFile() {
-  const PkgFSFilePtr& temp = m_entry->GetTempFile();
+  PkgFSFilePtr temp = m_entry->OpenTempData();
   if (!temp->IsSeekable()) {
     throw PackageException(kPkgErrUnsupportedOperation);
   }

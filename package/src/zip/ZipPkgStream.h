@@ -39,7 +39,8 @@ class ZipPkgStreamData {
   std::size_t Read(char* outBuffer, std::size_t inCount);
   // Stored data only: the next read starts inTarget bytes after the start.
   void SeekStored(uint64_t inTarget);
-  // Ends the decompressor; code 30 on failure. Ending twice does nothing.
+  // Ends the decompressor and lets go of the source; code 30 on failure. Ending twice does
+  // nothing.
   void End();
   bool IsStored() const { return m_method == 0; }
 
