@@ -145,7 +145,9 @@ bool CoreFileUtils::RenameFile(AFile& ioFile, const AString& inNewName) {
   }
   AFile renamed(ioFile);
   renamed.DeleteOnDestroy(false);
-  if (!renamed.SetName(inNewName) || system::Rename(ioFile.GetPath(true), renamed.GetPath(true)) != 0) {
+  // Another object of the new name is never replaced.
+  if (!renamed.SetName(inNewName) || renamed.Exists() ||
+      system::Rename(ioFile.GetPath(true), renamed.GetPath(true)) != 0) {
     return false;
   }
   return ioFile.SetName(inNewName);
@@ -234,7 +236,7 @@ uint64_t CoreFileUtils::GetFileFreeSpace(const AFile& inFile) {
   // A file that does not exist yet is measured by the folder that would hold it.
   AFile target;
   if (!inFile.Exists()) {
-    target = inFile;
+    target.SetPath(inFile.GetPath());
   } else if (ResolveAlias(inFile, target) != 0) {
     return 0;
   }

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <climits>
+
+#include "FoundationTestUtil.h"
 #include <string>
 #include <vector>
 
@@ -471,6 +473,25 @@ TEST(APathIterators, EditByIterator) {
   EXPECT_TRUE(path.SetParent(path.end() - 1, Parse("/r", kPosix)));
   EXPECT_EQ(Components(path), (std::vector<std::string>{"", "r", "z"}));
   EXPECT_FALSE(path.DeleteComponent(path.end()));
+}
+
+// An iterator whose record cannot be allocated reports it and reads as an empty component.
+TEST(APathIterators, RecordAllocationFailureIsReported) {
+  const APath path = Parse("/a/b", kPosix);
+  testing::internal::CaptureStderr();
+  {
+    FailingAllocator failing;
+    const APathIterator it = path.begin();
+    EXPECT_TRUE(it->IsEmpty());
+    const APathReverseIterator reverse = path.rbegin();
+    EXPECT_TRUE(reverse->IsEmpty());
+  }
+  const std::string report = testing::internal::GetCapturedStderr();
+  EXPECT_NE(report.find("Assert failed: pImpl != NULL at ..\\..\\source\\APathIterator:"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Assert failed: fpImpl != NULL at ..\\..\\source\\APathReverseIterator:"),
+            std::string::npos)
+      << report;
 }
 
 TEST(CorePathUtilsText, UTF8RoundTrip) {

@@ -339,9 +339,17 @@ TEST(AStringAllocation, GoesThroughRegisteredProcedures) {
   CountingAllocator counting;
   {
     AString text(u"0123456789012345678901234567890123456789");
-    EXPECT_GE(counting.Allocations(), 2);
+    EXPECT_EQ(counting.Allocations(), 2);  // the representation and the heap buffer
   }
-  EXPECT_EQ(counting.Allocations(), counting.Frees());
+  EXPECT_EQ(counting.Frees(), 2);
+  // The class-level operators route new-expressions of every form the same way.
+  AString* single = new AString(u"x");
+  EXPECT_EQ(counting.Allocations(), 4);
+  delete single;
+  AString* array = new AString[2];
+  EXPECT_EQ(counting.Allocations(), 7);
+  delete[] array;
+  EXPECT_EQ(counting.Frees(), 7);
 }
 
 }  // namespace

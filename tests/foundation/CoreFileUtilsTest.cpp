@@ -171,6 +171,10 @@ TEST(CoreFileUtilsTransfer, RenameFile) {
   EXPECT_FALSE(CoreFileUtils::RenameFile(file, Text("a/b")));
   EXPECT_FALSE(CoreFileUtils::RenameFile(file, Text("..")));
   EXPECT_TRUE(CoreFileUtils::RenameFile(file, Text("before.txt")));
+  temp.Write("taken.txt", "other");
+  EXPECT_FALSE(CoreFileUtils::RenameFile(file, Text("taken.txt")));
+  EXPECT_EQ(temp.Read("taken.txt"), "other");
+  EXPECT_EQ(Utf8(file.GetNameStr()), "before.txt");
   EXPECT_TRUE(CoreFileUtils::RenameFile(file, Text("after.txt")));
   EXPECT_EQ(Utf8(file.GetPath(false)), temp.Path("after.txt"));
   EXPECT_EQ(temp.Read("after.txt"), "b");
@@ -237,6 +241,13 @@ TEST(CoreFileUtilsVolumes, NamesSpaceAndEquivalence) {
   EXPECT_GT(CoreFileUtils::GetFileFreeSpace(FileAt(temp.Path("not-yet-made"))), 0u);
   EXPECT_EQ(CoreFileUtils::GetFileFreeSpace(FileAt(temp.Path("missing/deeper"))), 0u);
   EXPECT_EQ(CoreFileUtils::GetFileFreeSpace(AFile()), 0u);
+  {
+    AFile scratch = FileAt(temp.Path("f"));
+    scratch.DeleteOnDestroy(true);
+    EXPECT_GT(CoreFileUtils::GetFileFreeSpace(scratch), 0u);
+    EXPECT_TRUE(temp.Exists("f"));  // the query's own copies do not delete it
+    scratch.DeleteOnDestroy(false);
+  }
   EXPECT_GT(CorePathUtils::GetPathFreeSpace(APath(Text(temp.Path()))), 0u);
 
   const AFile upper(APath(Text("C:\\A\\b.txt"), APath::kPathTypeWindows));

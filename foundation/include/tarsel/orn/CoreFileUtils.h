@@ -30,7 +30,8 @@ class TARSEL_ORN_API CoreFileUtils {
   static bool MoveFileW(const AFile& inSource, const AFile& inDestination, bool inFailIfExists);
   static bool FileMove(const AFile& inSource, const AFile& inDestination, bool inFailIfExists);
   // Empty name or one holding "/" (or "." / ".."): false; same name: true; a missing object only
-  // changes its name; else it is renamed in its folder and ioFile takes the new path.
+  // changes its name; else it is renamed in its folder (never over another object of that name)
+  // and ioFile takes the new path.
   static bool RenameFile(AFile& ioFile, const AString& inNewName);
   // Deletes a folder tree; links are removed, never followed (a link given as inDirectory is
   // refused). Without inForce a read-only entry is kept and the result is false; with it the

@@ -1,0 +1,26 @@
+#include "XTZLogger.h"
+
+#include <cstring>
+
+#include "XTZFolders.h"
+
+void XTZLogger::WriteLineW(const TZString& inLine) {
+  if (!m_enabled) return;
+  WriteLine(inLine.ToUTF8().c_str());
+}
+
+void XTZLogger::LogW(const char16_t* inFormat, ...) {
+  if (!m_enabled || !inFormat) return;
+  const std::string format = TZString(inFormat).ToUTF8();
+  if (!std::strchr(format.c_str(), '%')) {
+    WriteLine(format.c_str());
+    return;
+  }
+  va_list args;
+  va_start(args, inFormat);
+  const std::string line = FormatV(format.c_str(), args);
+  va_end(args);
+  WriteLine(line.c_str());
+}
+
+TZString XTZDefaultLogPath() { return TZString((XTZTempFolderText() + "tzbk_log.txt").c_str()); }
