@@ -18,6 +18,7 @@
 #include "platform/TZBKWorkerThread.h"
 #include "platform/TZCrashDump.h"
 #include "platform/TZExceptionUtils.h"
+#include "platform/TZFileUtil.h"
 #include "platform/TZLogger.h"
 #include "platform/XTZSEHException.h"
 
@@ -197,6 +198,8 @@ void TwoFaultsCaught() {
   // Two files with different names in the same folder.
   if (paths[0] == paths[1] || fs::path(paths[0]).parent_path() != fs::path(paths[1]).parent_path())
     std::exit(24);
+  // The file utilities know the latest dump.
+  if (TZFileUtil::GetDumpFileName().ToUTF8() != fs::path(paths[1]).filename().string()) std::exit(26);
   std::exit(fs::exists(paths[0]) && fs::exists(paths[1]) ? 0 : 25);
 }
 

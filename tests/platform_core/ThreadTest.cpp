@@ -13,6 +13,7 @@
 
 #include "CoreTestSupport.h"
 #include "platform/TZBKWorkerThread.h"
+#include "platform/TZFileUtil.h"
 #include "platform/TZLogger.h"
 #include "platform/TZMutex.h"
 #include "platform/TZWorkerThread.h"
@@ -22,6 +23,14 @@ using coretest::ReadFile;
 using coretest::ScratchDir;
 
 namespace {
+
+// Worker threads install the fault translator, which makes the run's session folder; it goes when
+// the tests are done, as the installer's teardown removes it.
+class SessionFolderCleanup : public ::testing::Environment {
+ public:
+  void TearDown() override { TZFileUtil::DeleteSessionTempFolder(); }
+};
+::testing::Environment* const s_cleanup = ::testing::AddGlobalTestEnvironment(new SessionFolderCleanup);
 
 // A worker whose body is a function; joins in its destructor as the contract asks of subclasses.
 class FunctionThread : public TZWorkerThread {

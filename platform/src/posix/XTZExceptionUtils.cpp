@@ -23,9 +23,9 @@
 #include <cstring>
 #include <string>
 
-#include "XTZFolders.h"
 #include "platform/TZAssert.h"
 #include "platform/TZCrashDump.h"
+#include "platform/TZFileUtil.h"
 #include "platform/TZMutex.h"
 #include "platform/XTZSEHException.h"
 
@@ -239,8 +239,8 @@ int WriteDump(int inSignal, const siginfo_t* inInfo, const ucontext_t* inContext
   if (!s_dumpFolder[0]) {
     error = ENOENT;
   } else {
-    // The session folder and its "Dump" folder, both made here: a run without faults
-    // leaves no dump folder behind.
+    // The "Dump" folder is made only when a dump is written; the session folder too, in case
+    // the run's teardown has removed it already.
     char session[PATH_MAX];
     session[0] = '\0';
     Append(session, sizeof session, s_dumpFolder);
@@ -340,10 +340,12 @@ void FaultHandler(int inSignal, siginfo_t* inInfo, void* inContext) {
   // Leaving the handler by an exception skips the mask restore the kernel would do on return.
   pthread_sigmask(SIG_SETMASK, &context->uc_sigmask, nullptr);
   // From here on the thread is about to throw, which allocates anyway: the dump is on disk
-  // first, so the report below may use the ordinary facilities.
+  // first, so the bookkeeping below may use the ordinary facilities.
   if (dumpError) {
     const std::string message = "CreateFile failed. Error: " + std::to_string(dumpError);
     TZReportAssert(message.c_str(), "..\\..\\..\\source\\private\\exceptions\\WTZExceptionUtils", 97);
+  } else {
+    TZFileUtil::SetDumpPath(TZString(path));
   }
   throw XTZSEHException(static_cast<uint32_t>(inSignal), inInfo->si_code,
                         reinterpret_cast<uintptr_t>(inInfo->si_addr), dumpError);
@@ -375,7 +377,7 @@ void InstallProcessWide() {
   void* frames[2];
   backtrace(frames, 2);
 
-  const std::string folder = XTZSessionFolderText();
+  const std::string folder = TZFileUtil::GetSessionTempFolder().ToString().ToUTF8();
   s_dumpFolder[0] = '\0';
   if (!folder.empty() && Append(s_dumpFolder, sizeof s_dumpFolder, folder.c_str()) &&
       (folder.back() == '/' || Append(s_dumpFolder, sizeof s_dumpFolder, "/")) &&

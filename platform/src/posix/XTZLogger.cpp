@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "XTZFolders.h"
+#include "platform/TZFileUtil.h"
 
 void XTZLogger::WriteLineW(const TZString& inLine) {
   if (!m_enabled) return;
@@ -23,4 +23,8 @@ void XTZLogger::LogW(const char16_t* inFormat, ...) {
   WriteLine(line.c_str());
 }
 
-TZString XTZDefaultLogPath() { return TZString((XTZTempFolderText() + "tzbk_log.txt").c_str()); }
+TZString XTZDefaultLogPath() {
+  TZString folder = TZFileUtil::GetTempFolder().ToString();
+  if (!folder.empty() && folder.back() != u'/') folder += u'/';
+  return folder + u"tzbk_log.txt";
+}
