@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "XSystemUtils.h"
+#include "platform/TZAssert.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ bool IsBlank(char inChar) { return inChar == ' ' || inChar == '\t'; }
 TZString SystemUtils::CreateGUIDString() {
   uint8_t bytes[16];
   if (!XSystemUtils::FillRandom(bytes, sizeof bytes)) {
-    // Reported as the assertion "Failed to generate a GUID" once the assertion reporter is in.
+    TZReportAssert("Failed to generate a GUID", __FILE__, __LINE__);
     return TZString();
   }
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4: random

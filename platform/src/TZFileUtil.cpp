@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "XTZFileUtil.h"
+#include "platform/TZAssert.h"
 
 using tarsel::orn::AFile;
 using tarsel::orn::APath;
@@ -34,7 +35,7 @@ FileUtilState& State() {
 TZPath TZFileUtil::GetApplicationPath() {
   const std::string text = XTZFileUtil::ExecutablePath();
   if (text.empty()) {
-    // Reported as an assertion once the assertion reporter is in.
+    TZReportAssert("", __FILE__, __LINE__);
     return TZPath();
   }
   TZPath path{TZString(text.c_str())};
@@ -49,8 +50,11 @@ TZFile TZFileUtil::GetUserPreferenceFolder(const TZString& inName) {
   if (localData.empty()) return TZFile();
   TZFile folder(localData);
   folder.AppendName(AString(u"Tarsel"));
-  // An empty name is reported as an assertion once the assertion reporter is in.
-  if (!inName.empty()) folder.AppendName(inName.ToAString());
+  if (inName.empty()) {
+    TZReportAssert("Dont use TZFileUtil::GetUserPreferenceFolder()", __FILE__, __LINE__);
+  } else {
+    folder.AppendName(inName.ToAString());
+  }
   if (!folder.Exists()) folder.MakeDirectory(true);
   return folder;
 }

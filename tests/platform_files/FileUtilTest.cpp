@@ -201,7 +201,10 @@ TEST_F(FileUtilEnvironment, UserPreferenceFolderIsCreated) {
   EXPECT_EQ(data + "/Tarsel/Morlix", Utf8(TZFileUtil::GetUserPreferenceFolder(Text("Morlix")).ToString()));
   EXPECT_TRUE(IsFolder(data + "/Tarsel/Morlix"));
   // The misuse: an empty name gives the Tarsel folder itself.
-  EXPECT_EQ(data + "/Tarsel", Utf8(TZFileUtil::GetUserPreferenceFolder(TZString()).ToString()));
+  std::string folder;
+  const std::string log = LoggedDuring([&] { folder = Utf8(TZFileUtil::GetUserPreferenceFolder(TZString()).ToString()); });
+  EXPECT_EQ(data + "/Tarsel", folder);
+  EXPECT_NE(std::string::npos, log.find("Assert failed: Dont use TZFileUtil::GetUserPreferenceFolder() at ")) << log;
   unsetenv("XDG_DATA_HOME");
   unsetenv("HOME");
   EXPECT_TRUE(TZFileUtil::GetUserPreferenceFolder(Text("Morlix")).ToString().empty());

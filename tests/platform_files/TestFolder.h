@@ -57,3 +57,20 @@ inline long long FileSize(const std::string& inPath) {
   struct stat info;
   return stat(inPath.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
+
+// What the process-wide logger wrote while inAction ran: the log goes to a scratch file for that
+// time and back to its previous file afterwards.
+#include <functional>
+
+#include "platform/TZLogger.h"
+
+inline std::string LoggedDuring(const std::function<void()>& inAction) {
+  TestFolder folder;
+  const std::string path = folder.Path() + "/log.txt";
+  TZLogger& logger = TZLogger::Instance();
+  const TZString previous = logger.GetLogFile();
+  logger.SetLogFile(TZString(path.c_str()));
+  inAction();
+  logger.SetLogFile(previous);
+  return ReadFileText(path);
+}
