@@ -84,7 +84,6 @@ TEST(Unzip, SplitEntryName) {
       {"C:x", false, {}},
       {"c:/x", false, {}},
       {"a/C:x", true, {"a", "C:x"}},
-      {std::string("a\0b", 3).c_str(), true, {"a"}},  // c_str cuts at the NUL
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
