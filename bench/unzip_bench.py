@@ -20,7 +20,6 @@ import statistics
 import subprocess
 import sys
 import time
-import zlib
 
 SCRATCH_BYTES = 1536 << 20
 
