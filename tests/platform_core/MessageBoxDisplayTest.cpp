@@ -95,8 +95,10 @@ TEST(MessageBoxDisplayTest, SdlBoxShowsTheCaptionAndAnswersTheKeyPressed) {
     // The box blocks the thread that shows it, as the service thread's box does.
     auto answer = std::async(std::launch::async, [&request] { return TZRunMessageBox(request); });
     std::string window;
-    for (int i = 0; i < 400 && window.empty(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (window.empty() && std::chrono::steady_clock::now() < deadline) {
+      // An answer before any window means the box was not shown (it fell back to stderr).
+      if (answer.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready) break;
       window = FindWindow(display.Name(), caption);
     }
     ASSERT_FALSE(window.empty()) << caption;
@@ -121,6 +123,7 @@ TEST(MessageBoxDisplayTest, UnreachableDisplayFallsBackToStandardError) {
   const std::string error = ::testing::internal::GetCapturedStderr();
   unsetenv("DISPLAY");
   EXPECT_EQ(kTZAnswerNo, answer);
+  EXPECT_NE(std::string::npos, error.find("Message box not shown: ")) << error;
   EXPECT_NE(std::string::npos, error.find("Tarsel Morlix: No display here\n")) << error;
 }
 

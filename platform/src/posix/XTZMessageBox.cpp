@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -55,7 +56,11 @@ bool XTZShowSystemMessageBox(const TZMessageBoxRequest& inRequest, TZMessageBoxA
   data.buttons = buttons;
   int pressed = -1;
   t_sdlThreadData.m_used = true;
-  if (SDL_ShowMessageBox(&data, &pressed) != 0) return false;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    // The caller falls back to standard error; say why the box did not appear.
+    std::fprintf(stderr, "Message box not shown: %s\n", SDL_GetError());
+    return false;
+  }
   if (pressed < 0) {
     // Closed without a button: the answer Escape would have given.
     const TZMessageBoxButtons kind = inRequest.m_buttons;
