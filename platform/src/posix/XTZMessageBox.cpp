@@ -13,6 +13,16 @@ bool HasDisplay() {
   return (x11 && *x11) || (wayland && *wayland);
 }
 
+// SDL keeps per-thread data (its error text) that it frees only for threads it made itself; a
+// box shown on one of our threads would leave it behind when the thread ends.
+struct SdlThreadData {
+  bool m_used = false;
+  ~SdlThreadData() {
+    if (m_used) SDL_TLSCleanup();
+  }
+};
+thread_local SdlThreadData t_sdlThreadData;
+
 }  // namespace
 
 bool XTZShowSystemMessageBox(const TZMessageBoxRequest& inRequest, TZMessageBoxAnswer& outAnswer) {
@@ -44,6 +54,7 @@ bool XTZShowSystemMessageBox(const TZMessageBoxRequest& inRequest, TZMessageBoxA
   data.numbuttons = count;
   data.buttons = buttons;
   int pressed = -1;
+  t_sdlThreadData.m_used = true;
   if (SDL_ShowMessageBox(&data, &pressed) != 0) return false;
   if (pressed < 0) {
     // Closed without a button: the answer Escape would have given.
