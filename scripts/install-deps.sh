@@ -10,7 +10,7 @@ packages=(
   libboost-thread-dev libboost-date-time-dev
   libsdl2-dev libpng-dev libjpeg-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nginx openssl ca-certificates xvfb xdotool x11-utils
+  nginx openssl ca-certificates curl aria2 xvfb xdotool x11-utils xfonts-base
   python3 zip unzip libarchive-tools
 )
 

@@ -34,7 +34,9 @@ size_t CTZStream::XferBytes(void* ioBuffer, size_t inCount) { return MoveBytes(i
 
 bool CTZStream::XferChar(char& ioChar) { return MoveBytes(&ioChar, 1) == 1; }
 
-size_t CTZStream::XferBoolArray(int16_t* ioValues, size_t inCount) { return XferInt16Array(ioValues, inCount); }
+size_t CTZStream::XferBoolArray(int16_t* ioValues, size_t inCount) {
+  return XferInt16Array(ioValues, inCount);
+}
 
 size_t CTZStream::XferInt16Array(int16_t* ioValues, size_t inCount) {
   return MoveValues(ioValues, sizeof *ioValues, inCount);

@@ -23,8 +23,8 @@ bool CTZStreamRead::IsWriteStream() { return false; }
 bool CTZStreamRead::XferBool(int16_t& ioValue) {
   if (!XferInt16(ioValue)) return false;
   if (ioValue != 0 && ioValue != 1) {
-    TZReportAssert("CTZStreamRead::XferBool - this isn't a bool you are reading. Something's wrong.", __FILE__,
-                   __LINE__);
+    TZReportAssert("CTZStreamRead::XferBool - this isn't a bool you are reading. Something's wrong.",
+                   __FILE__, __LINE__);
   }
   return true;
 }

@@ -32,9 +32,8 @@ TZString SystemUtils::CreateGUIDString() {
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4: random
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // the RFC 4122 variant
   char text[37];
-  std::snprintf(text, sizeof text,
-                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
-                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+  std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
                 bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
   return TZString(text, 1);
 }
@@ -53,8 +52,8 @@ TZString SystemUtils::GetOSVersionString() {
       break;
     }
   }
-  std::string text = "Linux " + std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) +
-                     "." + std::to_string(numbers[2]);
+  std::string text = "Linux " + std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+                     std::to_string(numbers[2]);
   return TZString(text.c_str(), 1);
 }
 

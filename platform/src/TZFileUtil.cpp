@@ -69,7 +69,8 @@ TZPath TZFileUtil::GetSessionTempFolder() {
   if (!state.sessionLookedAt) {
     state.sessionLookedAt = true;
     AFile folder;
-    if (state.sessionPath.IsEmpty() && CoreFileUtils::CreateUniqueTempDir(AString(u"TZ"), AString(u"Session"), folder)) {
+    if (state.sessionPath.IsEmpty() &&
+        CoreFileUtils::CreateUniqueTempDir(AString(u"TZ"), AString(u"Session"), folder)) {
       state.sessionPath = TZPath(folder.GetPath());
     }
   }
@@ -79,7 +80,8 @@ TZPath TZFileUtil::GetSessionTempFolder() {
 TZFile TZFileUtil::CreateUniqueDataFile(const TZString& inSuffix) {
   const TZPath session = GetSessionTempFolder();
   AFile file;
-  if (session.IsEmpty() || !CoreFileUtils::CreateUniqueFile(session, AString(u"data-"), inSuffix.ToAString(), file)) {
+  if (session.IsEmpty() ||
+      !CoreFileUtils::CreateUniqueFile(session, AString(u"data-"), inSuffix.ToAString(), file)) {
     return TZFile();
   }
   return TZFile(file);

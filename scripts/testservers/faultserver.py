@@ -218,10 +218,10 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
     request_queue_size = 128
 
-    def __init__(self, state, ssl_context):
+    def __init__(self, state, ssl_context, address):
         self.state = state
         self.ssl_context = ssl_context
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__((address, 0), Handler)
 
     def finish_request(self, request, client_address):
         # The TLS handshake runs on the request's own thread, so a stuck client blocks nobody.
@@ -233,6 +233,6 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
         super().finish_request(request, client_address)
 
 
-def make_server(docroot, log_path, ssl_context, stop):
-    """A server on a free 127.0.0.1 port; HTTPS when ssl_context is given."""
-    return Server(_State(docroot, log_path, stop), ssl_context)
+def make_server(docroot, log_path, ssl_context, stop, address="127.0.0.1"):
+    """A server on a free port of address; HTTPS when ssl_context is given."""
+    return Server(_State(docroot, log_path, stop), ssl_context, address)

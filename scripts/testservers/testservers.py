@@ -17,7 +17,8 @@ When everything answers it prints ONE line of JSON on standard output, e.g.
 and then runs until standard input reaches end of file, it gets SIGTERM/SIGINT, or its parent
 process dies. It then stops nginx and removes its folder (unless --keep).
 
-Usage: testservers.py [--keep] [--dir DIR]
+Usage: testservers.py [--keep] [--dir DIR] [--address ADDR]
+(--address: listen on this IPv4 address instead of 127.0.0.1; the server certificate names it too)
 """
 
 import argparse
@@ -51,7 +52,7 @@ def run(cmd, cwd):
     subprocess.run(cmd, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
-def make_certificates(d):
+def make_certificates(d, address):
     """A CA, a server certificate for localhost/127.0.0.1, one for another host, and an
     unrelated CA. EC keys keep start-up fast."""
     ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
@@ -60,7 +61,7 @@ def make_certificates(d):
              "-days", "3", "-subj", "/CN=Morlix Test " + ca,
              "-addext", "basicConstraints=critical,CA:TRUE",
              "-addext", "keyUsage=critical,keyCertSign,cRLSign"], d)
-    for name, san in (("server", "DNS:localhost,IP:127.0.0.1"),
+    for name, san in (("server", "DNS:localhost,IP:127.0.0.1" + ("" if address == "127.0.0.1" else ",IP:" + address)),
                       ("wronghost", "DNS:other.example")):
         with open(os.path.join(d, name + ".ext"), "w") as f:
             f.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
@@ -73,9 +74,9 @@ def make_certificates(d):
              "-extfile", name + ".ext"], d)
 
 
-def free_port():
+def free_port(address):
     with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
+        s.bind((address, 0))
         return s.getsockname()[1]
 
 
@@ -101,9 +102,9 @@ http {{
   keepalive_timeout 65;
   log_format telvo '$time_iso8601 $remote_addr "$request_uri" $status';
   server {{
-    listen 127.0.0.1:{http_port};
-    listen 127.0.0.1:{https_port} ssl;
-    server_name localhost 127.0.0.1;
+    listen {address}:{http_port};
+    listen {address}:{https_port} ssl;
+    server_name localhost {address};
     ssl_certificate {d}/server.pem;
     ssl_certificate_key {d}/server.key;
     ssl_protocols TLSv1.2 TLSv1.3;
@@ -125,33 +126,33 @@ http {{
 """
 
 
-def wait_for_port(port, proc, seconds=10.0):
+def wait_for_port(address, port, proc, seconds=10.0):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         if proc.poll() is not None:
             return False
         try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+            with socket.create_connection((address, port), timeout=0.5):
                 return True
         except OSError:
             time.sleep(0.02)
     return False
 
 
-def start_nginx(d, docroot):
+def start_nginx(d, docroot, address):
     """Starts nginx on two free ports; retries if another process took a port meanwhile."""
     for _ in range(5):
-        http_port, https_port = free_port(), free_port()
+        http_port, https_port = free_port(address), free_port(address)
         if http_port == https_port:
             continue
         with open(os.path.join(d, "nginx.conf"), "w") as f:
-            f.write(NGINX_CONF.format(d=d, docroot=docroot, http_port=http_port,
+            f.write(NGINX_CONF.format(d=d, docroot=docroot, address=address, http_port=http_port,
                                       https_port=https_port))
         proc = subprocess.Popen(
             ["nginx", "-p", d + "/", "-c", d + "/nginx.conf", "-e", d + "/logs/error.log"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=lambda: die_with_parent(signal.SIGKILL))
-        if wait_for_port(http_port, proc) and wait_for_port(https_port, proc):
+        if wait_for_port(address, http_port, proc) and wait_for_port(address, https_port, proc):
             return proc, http_port, https_port
         proc.kill()
         proc.wait()
@@ -164,6 +165,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--keep", action="store_true", help="keep the folder after stopping")
     ap.add_argument("--dir", help="use this (empty or new) folder instead of a temporary one")
+    ap.add_argument("--address", default="127.0.0.1", help="IPv4 address to listen on")
     args = ap.parse_args()
 
     parent = os.getppid()
@@ -187,11 +189,11 @@ def main():
     nginx = None
     faults = []
     try:
-        make_certificates(d)
-        nginx, http_port, https_port = start_nginx(d, docroot)
+        make_certificates(d, args.address)
+        nginx, http_port, https_port = start_nginx(d, docroot, args.address)
         with open(os.path.join(docroot, "handshake.json"), "w") as f:
             json.dump({"result": "success",
-                       "morlixdownloadUrl": "https://127.0.0.1:%d/morlix-package.zip" % https_port,
+                       "morlixdownloadUrl": "https://%s:%d/morlix-package.zip" % (args.address, https_port),
                        "morlixinstallPath": "/opt/tarsel/morlix/morlix",
                        "morlixbuildNumber": "1"}, f)
 
@@ -201,13 +203,13 @@ def main():
         wrong = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         wrong.load_cert_chain(os.path.join(d, "wronghost.pem"), os.path.join(d, "wronghost.key"))
         for ctx in (None, good, wrong):
-            srv = faultserver.make_server(docroot, fault_log, ctx, stop)
+            srv = faultserver.make_server(docroot, fault_log, ctx, stop, args.address)
             threading.Thread(target=srv.serve_forever, kwargs={"poll_interval": 0.2},
                              daemon=True).start()
             faults.append(srv)
 
         info = {
-            "dir": d, "docroot": docroot,
+            "dir": d, "docroot": docroot, "address": args.address,
             "ca_file": os.path.join(d, "ca.pem"),
             "other_ca_file": os.path.join(d, "otherca.pem"),
             "http_port": http_port, "https_port": https_port,

@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <atomic>
@@ -6,8 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "XTZInternetConnectionDetector.h"
 #include "platform/ITZInternetConnectionDetector.h"
 #include "platform/SystemUtils.h"
@@ -15,22 +14,27 @@
 namespace {
 
 // Route tables as this kernel writes them.
-const char kIpv4Header[] = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+const char kIpv4Header[] =
+    "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
 const char kIpv4Default[] = "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n";
 const char kIpv4Subnet[] = "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
 const char kIpv4DefaultDown[] = "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n";
 const char kIpv6Default[] =
-    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 fd000000000000000000000000000001 "
+    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+    "fd000000000000000000000000000001 "
     "00000400 00000002 00000000 00000003     eth0\n";
 const char kIpv6Subnet[] =
-    "fd000000000000000000000000000000 40 00000000000000000000000000000000 00 00000000000000000000000000000000 "
+    "fd000000000000000000000000000000 40 00000000000000000000000000000000 00 "
+    "00000000000000000000000000000000 "
     "00000100 00000001 00000000 00000001     eth0\n";
 // The kernel's unreachable default route on loopback: a reject route.
 const char kIpv6LoopbackReject[] =
-    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 00000000000000000000000000000000 "
+    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+    "00000000000000000000000000000000 "
     "ffffffff 00000001 00000000 00200200       lo\n";
 const char kIpv6RejectOnEth[] =
-    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 00000000000000000000000000000000 "
+    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+    "00000000000000000000000000000000 "
     "ffffffff 00000001 00000000 00200201     eth0\n";
 
 TEST(ConnectionDetector, DefaultRouteThroughAnInterfaceThatIsUp) {
@@ -53,11 +57,15 @@ TEST(ConnectionDetector, DefaultRouteThroughAnInterfaceThatIsUp) {
       {"reject route on an interface", {"eth0"}, header, kIpv6RejectOnEth, false},
       {"empty tables", {"eth0"}, "", "", false},
       {"a default route only in the header position", {"eth0"}, kIpv4Default, "", false},
-      {"malformed lines", {"eth0"}, header + "eth0 00000000\n" + "eth0\tXYZ\t0\t0003\t0\t0\t0\t00000000\n",
-       "0000 00 eth0\n", false},
+      {"malformed lines",
+       {"eth0"},
+       header + "eth0 00000000\n" + "eth0\tXYZ\t0\t0003\t0\t0\t0\t00000000\n",
+       "0000 00 eth0\n",
+       false},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(row.connected, XTZInternetConnectionDetector::HasDefaultRoute(row.up, row.ipv4, row.ipv6)) << row.name;
+    EXPECT_EQ(row.connected, XTZInternetConnectionDetector::HasDefaultRoute(row.up, row.ipv4, row.ipv6))
+        << row.name;
   }
 }
 
@@ -105,7 +113,8 @@ TEST(ConnectionDetector, ThreadsGetOneInstance) {
 TEST(ConnectionDetector, EmptyNetworkNamespaceIsNotConnected) {
   unsetenv("TZ_FORCE_CONNECTED");
   uint32_t code = 12345;
-  if (SystemUtils::RunProcessAndWait({TZString("unshare"), TZString("-n"), TZString("true")}, code) || code != 0) {
+  if (SystemUtils::RunProcessAndWait({TZString("unshare"), TZString("-n"), TZString("true")}, code) ||
+      code != 0) {
     GTEST_SKIP() << "network namespaces cannot be made here";
   }
   const TZString probe(TZ_BINARY_DIR "/tests/platform_files/tz_connection_probe");

@@ -1,5 +1,4 @@
-#include "platform/TZFileUtil.h"
-
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "TestFolder.h"
+#include "platform/TZFileUtil.h"
 
 namespace {
 
@@ -45,7 +43,8 @@ bool HasUniqueForm(const std::string& inName, const std::string& inPrefix, const
   if (inName.size() <= inPrefix.size() + inSuffix.size()) return false;
   if (inName.compare(0, inPrefix.size(), inPrefix) != 0) return false;
   if (inName.compare(inName.size() - inSuffix.size(), inSuffix.size(), inSuffix) != 0) return false;
-  const std::string digits = inName.substr(inPrefix.size(), inName.size() - inPrefix.size() - inSuffix.size());
+  const std::string digits =
+      inName.substr(inPrefix.size(), inName.size() - inPrefix.size() - inSuffix.size());
   return digits.find_first_not_of("0123456789") == std::string::npos;
 }
 
@@ -67,7 +66,8 @@ TEST(FileUtilSession, DataFilesAndFoldersShareOneSessionFolderThatIsRemovedWhole
     EXPECT_TRUE(HasUniqueForm(Name(file), "data-", ".zip")) << file;
     EXPECT_EQ(0, FileSize(file)) << file;
   }
-  const std::string unzip = Utf8(TZFileUtil::CreateUniqueSessionFolder(Text("TZ"), Text("morlix_build_unzip")).ToString());
+  const std::string unzip =
+      Utf8(TZFileUtil::CreateUniqueSessionFolder(Text("TZ"), Text("morlix_build_unzip")).ToString());
   EXPECT_EQ(session, Parent(unzip));
   EXPECT_TRUE(HasUniqueForm(Name(unzip), "TZ", "morlix_build_unzip")) << unzip;
   EXPECT_TRUE(IsFolder(unzip));
@@ -100,8 +100,8 @@ TEST(FileUtil, CopyFileReplacing) {
   };
   const Row rows[] = {
       {"missing target", [](const std::string&) {}, "plain.txt", true},
-      {"existing target", [](const std::string& t) { WriteFileText(t, "old contents that are longer"); }, "old.txt",
-       true},
+      {"existing target", [](const std::string& t) { WriteFileText(t, "old contents that are longer"); },
+       "old.txt", true},
       {"read-only target",
        [](const std::string& t) {
          WriteFileText(t, "old");
@@ -109,17 +109,20 @@ TEST(FileUtil, CopyFileReplacing) {
        },
        "readonly.txt", true},
       {"target folder missing", [](const std::string&) {}, "a/b/c/target.txt", true},
-      {"an empty folder in the way", [](const std::string& t) { mkdir(t.c_str(), 0755); }, "folder-in-the-way", true},
+      {"an empty folder in the way", [](const std::string& t) { mkdir(t.c_str(), 0755); },
+       "folder-in-the-way", true},
   };
   for (const Row& row : rows) {
     const std::string target = folder.Path() + "/" + row.target;
     row.prepare(target);
-    EXPECT_EQ(row.copied, TZFileUtil::CopyFileReplacing(TZFile(Text(source)), TZFile(Text(target)))) << row.name;
+    EXPECT_EQ(row.copied, TZFileUtil::CopyFileReplacing(TZFile(Text(source)), TZFile(Text(target))))
+        << row.name;
     EXPECT_EQ("new contents", ReadFileText(target)) << row.name;
   }
   const std::string kept = folder.Path() + "/kept.txt";
   WriteFileText(kept, "kept");
-  EXPECT_FALSE(TZFileUtil::CopyFileReplacing(TZFile(Text(folder.Path() + "/missing.txt")), TZFile(Text(kept))));
+  EXPECT_FALSE(
+      TZFileUtil::CopyFileReplacing(TZFile(Text(folder.Path() + "/missing.txt")), TZFile(Text(kept))));
   EXPECT_EQ("kept", ReadFileText(kept)) << "a missing source leaves the target alone";
 }
 
@@ -202,9 +205,11 @@ TEST_F(FileUtilEnvironment, UserPreferenceFolderIsCreated) {
   EXPECT_TRUE(IsFolder(data + "/Tarsel/Morlix"));
   // The misuse: an empty name gives the Tarsel folder itself.
   std::string folder;
-  const std::string log = LoggedDuring([&] { folder = Utf8(TZFileUtil::GetUserPreferenceFolder(TZString()).ToString()); });
+  const std::string log =
+      LoggedDuring([&] { folder = Utf8(TZFileUtil::GetUserPreferenceFolder(TZString()).ToString()); });
   EXPECT_EQ(data + "/Tarsel", folder);
-  EXPECT_NE(std::string::npos, log.find("Assert failed: Dont use TZFileUtil::GetUserPreferenceFolder() at ")) << log;
+  EXPECT_NE(std::string::npos, log.find("Assert failed: Dont use TZFileUtil::GetUserPreferenceFolder() at "))
+      << log;
   unsetenv("XDG_DATA_HOME");
   unsetenv("HOME");
   EXPECT_TRUE(TZFileUtil::GetUserPreferenceFolder(Text("Morlix")).ToString().empty());

@@ -1,12 +1,12 @@
 // A file of more than 4 GiB through the streams. It writes about 4 GiB to the disk (the copy of a
 // sparse file is not sparse), so it runs with the slow tests.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "TestFolder.h"
 #include "platform/FileXferBytes.h"
@@ -37,7 +37,8 @@ TEST(LargeFile, WrittenAndCopiedPastFourGibibytes) {
     int64_t offset;
     const char* text;
   };
-  const Mark marks[] = {{0, "HEAD"}, {2 * kGiB - 2, "TWO"}, {4 * kGiB - 3, "ACROSS"}, {4 * kGiB + 12345, "TAIL"}};
+  const Mark marks[] = {
+      {0, "HEAD"}, {2 * kGiB - 2, "TWO"}, {4 * kGiB - 3, "ACROSS"}, {4 * kGiB + 12345, "TAIL"}};
   const int64_t size = 4 * kGiB + 12345 + 4;
   {
     std::unique_ptr<ITZStream> writer = TZStreamUtil::NewWriteStream(FileAt(pathOf("huge.bin")), writeCreate);
@@ -59,20 +60,23 @@ TEST(LargeFile, WrittenAndCopiedPastFourGibibytes) {
   auto byteAt = [&](int64_t inOffset) {
     for (const Mark& mark : marks) {
       const int64_t length = static_cast<int64_t>(std::strlen(mark.text));
-      if (inOffset >= mark.offset && inOffset < mark.offset + length) return mark.text[inOffset - mark.offset];
+      if (inOffset >= mark.offset && inOffset < mark.offset + length)
+        return mark.text[inOffset - mark.offset];
     }
     return '\0';
   };
   for (ITZStream* stream : {reader.get(), copy.get()}) {
     for (const Mark& mark : marks) {
       const int64_t from = std::max<int64_t>(0, mark.offset - 2);
-      const int64_t to = std::min<int64_t>(size, mark.offset + static_cast<int64_t>(std::strlen(mark.text)) + 2);
+      const int64_t to =
+          std::min<int64_t>(size, mark.offset + static_cast<int64_t>(std::strlen(mark.text)) + 2);
       ASSERT_EQ(from, stream->Seek(from, ITZXferBytes::kSeekStart));
       std::string got(static_cast<size_t>(to - from), '?');
       ASSERT_EQ(got.size(), stream->XferBytes(&got[0], got.size())) << mark.text;
       std::string expected;
       for (int64_t offset = from; offset < to; ++offset) expected += byteAt(offset);
-      EXPECT_EQ(Hex(expected), Hex(got)) << mark.text << (stream == copy.get() ? " in the copy" : " in the source");
+      EXPECT_EQ(Hex(expected), Hex(got))
+          << mark.text << (stream == copy.get() ? " in the copy" : " in the source");
     }
   }
 }

@@ -1,6 +1,5 @@
-#include "platform/SystemUtils.h"
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "TestFolder.h"
+#include "platform/SystemUtils.h"
 
 namespace {
 
@@ -110,11 +108,12 @@ TEST_F(SystemUtilsRun, ReturnsTheExitCode) {
     uint32_t code;
   };
   // A child ended by a signal gets 128 + the signal's number.
-  const Row rows[] = {{"exit 0", 0}, {"exit 3", 3}, {"exit 255", 255}, {"kill -9 $$", 137}, {"kill -15 $$", 143}};
+  const Row rows[] = {
+      {"exit 0", 0}, {"exit 3", 3}, {"exit 255", 255}, {"kill -9 $$", 137}, {"kill -15 $$", 143}};
   for (const Row& row : rows) {
     uint32_t code = 12345;
-    EXPECT_FALSE(SystemUtils::RunProcessAndWait({Text("/bin/sh"), Text("-c"), Text(std::string("\"") + row.script + "\"")},
-                                                code))
+    EXPECT_FALSE(SystemUtils::RunProcessAndWait(
+        {Text("/bin/sh"), Text("-c"), Text(std::string("\"") + row.script + "\"")}, code))
         << row.script;
     EXPECT_EQ(row.code, code) << row.script;
   }
@@ -125,13 +124,15 @@ TEST_F(SystemUtilsRun, QuotedProgramPathWithSpacesGetsItsArguments) {
   ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
   const std::string program = folder + "/Set-up.sh";
   const std::string output = m_folder.Path() + "/arguments.txt";
-  WriteFileText(program, "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '[%s]' \"$a\"; done > '" + output + "'\nexit 4\n");
+  WriteFileText(program, "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '[%s]' \"$a\"; done > '" + output +
+                             "'\nexit 4\n");
   chmod(program.c_str(), 0755);
   const std::string deployment = m_folder.Path() + "/deploy dir/deployment.xml";
 
   uint32_t code = 0;
   ASSERT_FALSE(SystemUtils::RunProcessAndWait(
-      {Text("\"" + program + "\""), Text("--mode=silent"), Text("--deploymentFile=\"" + deployment + "\"")}, code));
+      {Text("\"" + program + "\""), Text("--mode=silent"), Text("--deploymentFile=\"" + deployment + "\"")},
+      code));
   EXPECT_EQ(4u, code);
   EXPECT_EQ("[" + program + "][--mode=silent][--deploymentFile=" + deployment + "]", ReadFileText(output));
 }
@@ -141,7 +142,8 @@ TEST_F(SystemUtilsRun, ChildInheritsNoDescriptorBeyondTheStandardThree) {
   const int descriptor = open((m_folder.Path() + "/open.txt").c_str(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(descriptor, 3);
   uint32_t code = 12345;
-  const std::string script = "\"test ! -e /proc/self/fd/" + std::to_string(descriptor) + " && test -e /proc/self/fd/2\"";
+  const std::string script =
+      "\"test ! -e /proc/self/fd/" + std::to_string(descriptor) + " && test -e /proc/self/fd/2\"";
   EXPECT_FALSE(SystemUtils::RunProcessAndWait({Text("/bin/sh"), Text("-c"), Text(script)}, code));
   EXPECT_EQ(0u, code);
   close(descriptor);
@@ -179,8 +181,8 @@ TEST(SystemUtils, NamesThePlatformAndTheKernelRelease) {
   std::getline(osrelease, release);
   unsigned numbers[3] = {0, 0, 0};
   ASSERT_GE(std::sscanf(release.c_str(), "%u.%u.%u", &numbers[0], &numbers[1], &numbers[2]), 2) << release;
-  const std::string expected = "Linux " + std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
-                               std::to_string(numbers[2]);
+  const std::string expected = "Linux " + std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) +
+                               "." + std::to_string(numbers[2]);
   EXPECT_EQ(expected, SystemUtils::GetOSVersionString().ToUTF8());
 }
 

@@ -9,9 +9,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include "platform/TZLogger.h"
 
 class TestFolder {
  public:
@@ -60,9 +63,6 @@ inline long long FileSize(const std::string& inPath) {
 
 // What the process-wide logger wrote while inAction ran: the log goes to a scratch file for that
 // time and back to its previous file afterwards.
-#include <functional>
-
-#include "platform/TZLogger.h"
 
 inline std::string LoggedDuring(const std::function<void()>& inAction) {
   TestFolder folder;

@@ -22,7 +22,7 @@ class FileXferBytes : public ITZXferBytes {
   enum : uint32_t { kOpenRead = 1, kOpenWrite = 2, kOpenAppend = 4, kOpenCreate = 8 };
 
   static constexpr size_t kBufferSize = 524288;  // write buffer and read-ahead
-  static constexpr size_t kPieceSize = 65536;   // largest system call
+  static constexpr size_t kPieceSize = 65536;    // largest system call
 
   FileXferBytes();
   ~FileXferBytes() override;  // closes

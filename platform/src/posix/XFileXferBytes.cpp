@@ -1,8 +1,6 @@
 // FileXferBytes on POSIX descriptors: pread/pwrite at a position kept here, so a seek is free
 // until the next transfer.
 
-#include "platform/FileXferBytes.h"
-
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <limits>
 #include <new>
 
+#include "platform/FileXferBytes.h"
 #include "platform/TZAssert.h"
 
 namespace {

@@ -58,7 +58,8 @@ bool UsableFlags(const std::string& inFlags) {
 }  // namespace
 
 bool XTZInternetConnectionDetector::HasDefaultRoute(const std::set<std::string>& inUpInterfaces,
-                                                    const std::string& inIpv4Routes, const std::string& inIpv6Routes) {
+                                                    const std::string& inIpv4Routes,
+                                                    const std::string& inIpv6Routes) {
   // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT (after a header line)
   std::istringstream ipv4(inIpv4Routes);
   std::string line;
@@ -76,7 +77,8 @@ bool XTZInternetConnectionDetector::HasDefaultRoute(const std::set<std::string>&
   while (std::getline(ipv6, line)) {
     const std::vector<std::string> f = Fields(line);
     if (f.size() < 10) continue;
-    if (AllZero(f[0]) && f[0].size() == 32 && AllZero(f[1]) && UsableFlags(f[8]) && inUpInterfaces.count(f[9]) > 0) {
+    if (AllZero(f[0]) && f[0].size() == 32 && AllZero(f[1]) && UsableFlags(f[8]) &&
+        inUpInterfaces.count(f[9]) > 0) {
       return true;
     }
   }

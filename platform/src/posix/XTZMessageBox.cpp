@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -12,6 +13,16 @@ bool HasDisplay() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 && *x11) || (wayland && *wayland);
 }
+
+// SDL keeps per-thread data (its error text) that it frees only for threads it made itself; a
+// box shown on one of our threads would leave it behind when the thread ends.
+struct SdlThreadData {
+  bool m_used = false;
+  ~SdlThreadData() {
+    if (m_used) SDL_TLSCleanup();
+  }
+};
+thread_local SdlThreadData t_sdlThreadData;
 
 }  // namespace
 
@@ -44,7 +55,12 @@ bool XTZShowSystemMessageBox(const TZMessageBoxRequest& inRequest, TZMessageBoxA
   data.numbuttons = count;
   data.buttons = buttons;
   int pressed = -1;
-  if (SDL_ShowMessageBox(&data, &pressed) != 0) return false;
+  t_sdlThreadData.m_used = true;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    // The caller falls back to standard error; say why the box did not appear.
+    std::fprintf(stderr, "Message box not shown: %s\n", SDL_GetError());
+    return false;
+  }
   if (pressed < 0) {
     // Closed without a button: the answer Escape would have given.
     const TZMessageBoxButtons kind = inRequest.m_buttons;

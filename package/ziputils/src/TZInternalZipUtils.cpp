@@ -1,0 +1,183 @@
+#include "ziputils/TZInternalZipUtils.h"
+
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <stdexcept>
+
+#include <zlib.h>
+
+#include "pkg/PkgException.h"
+#include "pkg/zip/ZipPackageFactory.h"
+#include "platform/FileXferBytes.h"
+#include "platform/TZAssert.h"
+#include "platform/TZFile.h"
+#include "platform/TZPath.h"
+#include "platform/TZStreamUtil.h"
+#include "platform/TZString.h"
+
+namespace {
+
+// Files are copied in blocks of this size, so memory stays bounded whatever an entry's size.
+constexpr std::size_t kCopyBlock = 1024 * 1024;
+
+// The destination of the running Unzip.
+TZString gDestinationFolder;
+
+// A failure of the extraction itself (as opposed to the package library's).
+class TZUnzipError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+TZPath TargetPath(const std::vector<std::string>& inComponents) {
+  TZPath target(gDestinationFolder);
+  for (const auto& component : inComponents) {
+    target.Append(tarsel::orn::APathComponent(TZString(component.c_str()).ToAString()));
+  }
+  return target;
+}
+
+uint32_t UpdateCRC(uint32_t inCRC, const char* inBytes, std::size_t inCount) {
+  uLong crc = inCRC;
+  while (inCount > 0) {
+    const uInt step = inCount > (1u << 30) ? (1u << 30) : static_cast<uInt>(inCount);
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(inBytes), step);
+    inBytes += step;
+    inCount -= step;
+  }
+  return static_cast<uint32_t>(crc);
+}
+
+void WriteBlock(ITZStream& inWriter, const char* inBytes, std::size_t inCount) {
+  if (inCount != 0 && inWriter.XferBytes(const_cast<char*>(inBytes), inCount) != inCount) {
+    throw TZUnzipError("short write");
+  }
+}
+
+void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inComponents) {
+  pkg::PkgStreamPtr stream = inFile.OpenStream(pkg::kPkgModeIn, false);
+  TZFile target(TargetPath(inComponents));
+  // An existing file is fine here: the write stream below truncates it.
+  target.MakeFile(true, nullptr);
+  std::unique_ptr<ITZStream> writer =
+      TZStreamUtil::NewWriteStream(target, FileXferBytes::kOpenWrite | FileXferBytes::kOpenCreate);
+  if (!writer) {
+    TZReportAssert("", "..\\..\\..\\source\\components\\ziputils\\TZInternalZipUtils", 819);
+    throw TZUnzipError("cannot open the target file");
+  }
+
+  stream->seekg(0, std::ios::end);
+  const std::streamoff size = stream->tellg();
+  stream->seekg(0, std::ios::beg);
+
+  uint64_t written = 0;
+  uint32_t crc = 0;
+  if (size >= 0 && static_cast<uint64_t>(size) <= kCopyBlock) {
+    std::unique_ptr<char[]> block(new char[static_cast<std::size_t>(size) + 1]);
+    stream->read(block.get(), size);
+    const std::size_t got = static_cast<std::size_t>(stream->gcount());
+    WriteBlock(*writer, block.get(), got);
+    crc = UpdateCRC(crc, block.get(), got);
+    written = got;
+    // Data beyond the size found would be more than the entry holds.
+    if (stream->good() && stream->get() != std::char_traits<char>::eof()) {
+      throw TZUnzipError("entry longer than its size");
+    }
+  } else {
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    while (!stream->eof() && !stream->fail() && !stream->bad()) {
+      stream->read(block.get(), static_cast<std::streamsize>(kCopyBlock));
+      const std::size_t got = static_cast<std::size_t>(stream->gcount());
+      if (got == 0) {
+        break;
+      }
+      WriteBlock(*writer, block.get(), got);
+      crc = UpdateCRC(crc, block.get(), got);
+      written += got;
+    }
+  }
+  stream->Close();
+  if (!writer->Flush()) {
+    throw TZUnzipError("flush failed");
+  }
+  writer.reset();
+  if (written != inFile.GetSize64() || crc != inFile.GetCRC()) {
+    throw TZUnzipError("size or CRC-32 differs from the central directory");
+  }
+}
+
+void ExtractDirectory(const std::vector<std::string>& inComponents) {
+  TZFile folder(TargetPath(inComponents));
+  int error = 0;
+  if (!folder.MakeDirectory(true, &error) && !folder.GetAttribute(tarsel::orn::AFile::kIsDirectory)) {
+    throw TZUnzipError("cannot create the folder");
+  }
+}
+
+}  // namespace
+
+bool TZInternalZipUtils::SplitEntryName(const std::string& inName, std::vector<std::string>& outComponents) {
+  outComponents.clear();
+  if (inName.find('\0') != std::string::npos) {
+    return false;
+  }
+  if (!inName.empty() && (inName[0] == '/' || inName[0] == '\\')) {
+    return false;
+  }
+  if (inName.size() >= 2 && std::isalpha(static_cast<unsigned char>(inName[0])) && inName[1] == ':') {
+    return false;
+  }
+  std::size_t start = 0;
+  while (start <= inName.size()) {
+    const std::size_t end = inName.find_first_of("/\\", start);
+    const std::string component = inName.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (component == "..") {
+      return false;
+    }
+    if (!component.empty() && component != ".") {
+      outComponents.push_back(component);
+    }
+    if (end == std::string::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+void TZInternalZipUtils::ExtractEntry(const pkg::PkgEntryPtr& inEntry) {
+  const std::string name = inEntry->GetName();
+  if (name.empty()) {
+    return;
+  }
+  std::vector<std::string> components;
+  if (!SplitEntryName(name, components)) {
+    throw TZUnzipError("entry name leaves the destination: " + name);
+  }
+  if (inEntry->GetType() == pkg::kPkgEntryFile) {
+    if (components.empty()) {
+      throw TZUnzipError("file entry without a name: " + name);
+    }
+    ExtractFile(*inEntry->AsFile(), components);
+  } else if (inEntry->GetType() == pkg::kPkgEntryDirectory) {
+    ExtractDirectory(components);
+  }
+}
+
+int TZInternalZipUtils::Unzip(const TZPath& inZipPath, const TZPath& inDestinationFolder) {
+  try {
+    pkg::zip::ZipPackageFactory* factory = pkg::zip::ZipPackageFactory::GetInstance();
+    pkg::PackagePtr package = factory->OpenPackage(inZipPath.ToString().ToUTF8(), pkg::kPkgModeIn, nullptr,
+                                                   pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
+    gDestinationFolder = inDestinationFolder.ToString();
+    for (const pkg::PkgEntryPtr& entry : package->GetEntries(pkg::PkgDirectoryPtr(), "")) {
+      ExtractEntry(entry);
+    }
+    package->Close();
+    return 0;
+  } catch (...) {
+    // Dropping the package closes it and deletes its temporary files.
+    return 1;
+  }
+}
