@@ -11,7 +11,9 @@ BasePackage::BasePackage(PkgFSFileNamePtr inFileName, IPkgFileSystem* inFileSyst
       m_parser(std::move(inParser)),
       m_options(std::move(inOptions)),
       m_properties(new PkgPropertyMgr(m_parser != nullptr)),
-      m_separators(inSeparators) {}
+      m_separators(inSeparators) {
+  m_properties->Attach(this, m_parser);
+}
 
 void BasePackage::RequireOpen() const {
   if (!m_open) {
@@ -26,36 +28,8 @@ void BasePackage::SetDefaultCompression(int inMethod) {
   m_defaultCompression = inMethod;
 }
 
-void BasePackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
-  RequireOpen();
-  if ((inMode & kPkgModeOut) == 0) {
-    throw PackageException(kPkgErrUpdateNeedsWrite);
-  }
-  throw PackageException(kPkgErrNotImplemented);
-}
-
 void BasePackage::BeginUpdateTo(const std::string& inPath, int inMode) {
   BeginUpdateTo(m_fileSystem->MakeFileName(inPath), inMode);
-}
-
-void BasePackage::BeginUpdate() {
-  RequireOpen();
-  if ((m_openMode & kPkgModeOut) == 0) {
-    throw PackageException(kPkgErrUpdateNeedsWrite);
-  }
-  throw PackageException(kPkgErrNotImplemented);
-}
-
-void BasePackage::BeginUpdateInPlace() { BeginUpdate(); }
-
-void BasePackage::CommitUpdate() {
-  RequireOpen();
-  throw PackageException(kPkgErrUpdateNotInProgress);
-}
-
-void BasePackage::CancelUpdate() {
-  RequireOpen();
-  throw PackageException(kPkgErrUpdateNotInProgress);
 }
 
 void BasePackage::SaveAs(const PkgFSFileNamePtr& inFileName, int inMode) {
@@ -66,11 +40,6 @@ void BasePackage::SaveAs(const PkgFSFileNamePtr& inFileName, int inMode) {
 void BasePackage::SaveAs(const std::string& inPath, int inMode) { SaveAs(m_fileSystem->MakeFileName(inPath), inMode); }
 
 std::string BasePackage::GetFileName() const { return m_fileName ? m_fileName->GetPath() : std::string(); }
-
-void BasePackage::SetMimeType(const std::string& inMimeType) {
-  RequireOpen();
-  throw PackageException(kPkgErrNotImplemented);
-}
 
 std::string BasePackage::GetPackageProperty(int inKey) const {
   if (inKey == PkgPropertyMgr::kKeyComment) {

@@ -1,6 +1,6 @@
 // The common part of packages: open mode, default compression, the package file and its name,
-// the file system, options and XML parser, the property manager, and the writing operations,
-// which this version refuses.
+// the file system, options and XML parser, the property manager. The updates themselves belong to
+// the concrete package.
 #pragma once
 
 #include <memory>
@@ -21,18 +21,13 @@ class BasePackage : public IPackage {
   void SetDefaultCompression(int inMethod) override;
   int GetDefaultCompression() const override { return m_defaultCompression; }
   bool IsModified() const override { return m_modified; }
-  void BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) override;
+  using IPackage::BeginUpdateTo;
   void BeginUpdateTo(const std::string& inPath, int inMode) override;
-  void BeginUpdate() override;
-  void BeginUpdateInPlace() override;
-  void CommitUpdate() override;
-  void CancelUpdate() override;
   void SaveAs(const PkgFSFileNamePtr& inFileName, int inMode) override;
   void SaveAs(const std::string& inPath, int inMode) override;
   void Close() override { DoClose(); }
   std::string GetFileName() const override;
   PkgFSFilePtr GetFile() const override { return m_file; }
-  void SetMimeType(const std::string& inMimeType) override;
   std::string GetPackageProperty(int inKey) const override;
   void SetPackageProperty(int inKey, const std::string& inValue) override;
   PkgOptionsPtr GetOptions() const override { return m_options; }

@@ -39,20 +39,6 @@ void PkgPropertyMgr::CheckDocumentKey(const std::string& inName, int inKey) cons
   }
 }
 
-std::string PkgPropertyMgr::GetDocumentProperty(const std::string& inName, int inKey) const {
-  CheckDocumentKey(inName, inKey);
-  // Reading the properties document arrives with the package writer.
-  throw PackageException(kPkgErrNotImplemented);
-}
-
-void PkgPropertyMgr::SetDocumentProperty(const std::string& inName, int inKey, const std::string& inValue) {
-  if (!m_hasParser) {
-    throw PackageException(kPkgErrUnsupportedOperation);
-  }
-  // No update can be in progress until the package writer exists.
-  throw PackageException(kPkgErrNotInUpdate);
-}
-
 std::string PkgPropertyMgr::HexOfBytes(const uint8_t* inBytes, std::size_t inCount) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string text;

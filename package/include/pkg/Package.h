@@ -13,7 +13,20 @@
 //
 // Failures are PackageException / PackageIOException (PkgException.h). Every operation that
 // needs an open package throws code 24 when the package is not open. The writing operations
-// (updates, new entries, write streams) throw code 19 in this version of the library.
+// (updates, new entries, write streams) are described in WRITING below.
+//
+// WRITING. Changes happen inside an update: BeginUpdate (the package file is rewritten at commit,
+// through a temporary file when it holds entries), BeginUpdateInPlace (kept entries stay where
+// they are; new data and a new central directory are appended after them), BeginUpdateTo (the
+// package is written to another file, which the package then uses). Inside an update:
+// GetEntry(path, false) makes new file entries, OpenStream(out) writes an entry's data (staged,
+// compressed, in a temporary file until the commit; one write stream at a time per package),
+// GetDirectory(path, false)->Create() adds a directory entry, Remove() drops an entry.
+// CommitUpdate writes the package: a "mimetype" file first (except in place), then the kept
+// entries in stored order, then the new ones in creation order, then the central directory;
+// CancelUpdate forgets every change, properties included. Writing outside an update is code 37,
+// except SetMimeType, which then runs as an update of its own. A package created with mode 18 is
+// empty until its first commit.
 //
 // Threads: a package, its entries and its streams belong to one thread at a time.
 #pragma once
@@ -56,9 +69,13 @@ enum PkgCompression : int {
 };
 
 // Options of a package, by integer key. Option 100 is a bit set for the mimetype convention:
-// 2 strict (opening fails on a missing or invalid "mimetype" entry), 1 repair.
+// 2 strict (opening fails on a missing or invalid "mimetype" entry), 1 repair (the writer then
+// refuses, with code 45, what would break the convention). Option 0, when not 0, makes the writer
+// follow every file entry's data with a data descriptor (flag bit 3), as it always does for a
+// target that cannot seek.
 class IPkgOptions {
  public:
+  static constexpr int kOptionDataDescriptor = 0;
   static constexpr int kOptionMimetype = 100;
   static constexpr int kMimetypeRepair = 1;
   static constexpr int kMimetypeStrict = 2;
@@ -70,7 +87,8 @@ using PkgOptionsPtr = boost::shared_ptr<IPkgOptions>;
 
 class IPkgEntry {
  public:
-  // Writer: marks the entry removed (code 19 in this version).
+  // Writer: marks the entry removed in the update in progress (code 37 outside one; code 23 for
+  // the root or a file with an open write stream). A directory's files are not removed with it.
   virtual void Remove() = 0;
   virtual bool IsRemoved() const = 0;
   // 0 (stored) or 8 (deflate); anything else is code 22.
@@ -95,7 +113,7 @@ class IPkgFile : public virtual IPkgEntry {
  public:
   // A new stream on the entry's data. Mode 1 reads (raw: the stored bytes without
   // decompression); a mode with neither in nor out is code 22, with both code 19; writing is
-  // code 19 in this version. Code 26 when the package was not opened for reading, code 21 when
+  // mode 2 writes in the update in progress (see WRITING). Code 26 when the package was not opened for reading, code 21 when
   // the entry has no data in the package.
   virtual PkgStreamPtr OpenStream(int inMode, bool inRaw) = 0;
   // Sizes from the central directory; the 32-bit forms give 0xFFFFFFFF when they do not fit.
@@ -103,10 +121,9 @@ class IPkgFile : public virtual IPkgEntry {
   virtual uint32_t GetCompressedSize() const = 0;
   virtual uint64_t GetSize64() const = 0;
   virtual uint64_t GetCompressedSize64() const = 0;
-  // Writer (code 19 in this version).
+  // Writer: the size and CRC-32 that a raw write stream's data stand for (code 37 outside an update).
   virtual void SetSize64(uint64_t inSize) = 0;
   virtual uint32_t GetCRC() const = 0;
-  // Writer (code 19 in this version).
   virtual void SetCRC(uint32_t inCRC) = 0;
   // A package path relative to this file's directory, normalised, with a leading '/'. For the
   // file "a/b/c.txt": "d.txt" -> "/a/b/d.txt", "../d.txt" -> "/a/d.txt", "#x" -> "/a/b/c.txt#x";
@@ -119,7 +136,7 @@ class IPkgFile : public virtual IPkgEntry {
 
 class IPkgDirectory : public virtual IPkgEntry {
  public:
-  // Writer: creates the directory entry (code 19 in this version).
+  // Writer: creates the directory entry in the update in progress; code 25 when it exists.
   virtual void Create() = 0;
 };
 
@@ -187,7 +204,7 @@ class IPackage {
   virtual void SetDefaultCompression(int inMethod) = 0;
   virtual int GetDefaultCompression() const = 0;
   virtual bool IsModified() const = 0;
-  // Writer: updates (code 36 without out in the mode, else code 19 in this version).
+  // Writer: updates (see WRITING). Code 36 without out in the mode, code 35 during an update.
   virtual void BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) = 0;
   virtual void BeginUpdateTo(const std::string& inPath, int inMode) = 0;
   virtual void BeginUpdate() = 0;
@@ -216,7 +233,7 @@ class IPackage {
   virtual PkgDirectoryPtr GetRootDirectory() = 0;
   virtual std::string GetFileName() const = 0;
   virtual PkgFSFilePtr GetFile() const = 0;
-  // Writer (code 19 in this version).
+  // Writes the text as the stored file "mimetype" (as an update of its own outside one).
   virtual void SetMimeType(const std::string& inMimeType) = 0;
   // The first whitespace-delimited word of the "mimetype" file entry, empty without one.
   virtual std::string GetMimeType() = 0;

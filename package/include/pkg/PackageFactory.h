@@ -30,7 +30,9 @@ class BasePackageFactory {
   // Makes a name for the path with the given file system (null: the default one), then opens.
   virtual PackagePtr OpenPackage(const std::string& inPath, int inMode, IPkgFileSystem* inFileSystem,
                                  const PkgOptionsPtr& inOptions, const XMLParserPtr& inParser) = 0;
-  // Writer: a new package with its mime type (code 19 in this version).
+  // Writer: a new package (mode 18) at the path; with inBeginUpdate an update is started; then a
+  // non-empty mime type is written as the stored "mimetype" entry (committed at once when no
+  // update was started).
   virtual PackagePtr CreatePackage(const std::string& inPath, const std::string& inMimeType, bool inBeginUpdate,
                                    IPkgFileSystem* inFileSystem, const PkgOptionsPtr& inOptions,
                                    const XMLParserPtr& inParser) = 0;

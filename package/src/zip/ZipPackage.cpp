@@ -113,13 +113,16 @@ PkgStreamPtr ZipPkgFile::OpenStream(int inMode, bool inRaw) {
   if (!in && !out) {
     throw PackageException(kPkgErrBadArgument);
   }
-  if (out) {
-    throw PackageException(kPkgErrNotImplemented);  // both directions, or writing
+  if (in && out) {
+    throw PackageException(kPkgErrNotImplemented);
   }
-  if ((m_package->GetOpenMode(true) & kPkgModeIn) == 0 && !HasTempData()) {
+  if (out) {
+    return OpenWriteStream(inMode, inRaw);
+  }
+  if ((m_package->GetOpenMode(true) & kPkgModeIn) == 0 && !HasTempData() && !m_staged.present) {
     throw PackageException(kPkgErrWriteOnly);
   }
-  if (!m_central && !HasTempData()) {
+  if (!m_central && !HasTempData() && !m_staged.present) {
     throw PackageException(kPkgErrEntryNotFound);
   }
   m_streams.reserve(m_streams.size() + 1);
@@ -132,8 +135,6 @@ PkgStreamPtr ZipPkgFile::OpenStream(int inMode, bool inRaw) {
 uint32_t ZipPkgFile::GetSize() const { return Clamp32(m_size); }
 uint32_t ZipPkgFile::GetCompressedSize() const { return Clamp32(GetCompressedSize64()); }
 uint64_t ZipPkgFile::GetCompressedSize64() const { return m_central ? m_central->GetCompressedSize() : 0; }
-void ZipPkgFile::SetSize64(uint64_t inSize) { throw PackageException(kPkgErrNotImplemented); }
-void ZipPkgFile::SetCRC(uint32_t inCRC) { throw PackageException(kPkgErrNotImplemented); }
 
 std::string ZipPkgFile::GetProperty(int inKey) const {
   if (inKey <= PkgPropertyMgr::kKeyTypeCreator) {
@@ -151,6 +152,13 @@ void ZipPkgFile::SetProperty(int inKey, const std::string& inValue) {
 }
 
 uint64_t ZipPkgFile::StartPackageData(ZipPkgStreamData& inData, bool inRaw) {
+  if (m_staged.present) {
+    // Data written in the update in progress.
+    const uint64_t size = inRaw ? m_staged.compressedSize : m_staged.size;
+    inData.Start(m_package->GetStagingFile(), inRaw ? kPkgCompressionStored : m_staged.method, m_staged.offset,
+                 m_staged.offset + m_staged.compressedSize, size);
+    return size;
+  }
   if (!m_central || !m_local) {
     throw PackageException(kPkgErrEntryNotFound);
   }
@@ -236,7 +244,6 @@ void ZipPkgFile::CloseStreams() {
 ZipPkgDirectory::ZipPkgDirectory(ZipPackage* inPackage, std::string inName, ZpCentralDirEntryPtr inCentral)
     : ZipPkgEntry(inPackage, std::move(inName), kPkgEntryDirectory, std::move(inCentral)) {}
 
-void ZipPkgDirectory::Create() { throw PackageException(kPkgErrNotImplemented); }
 
 // ---- the iterator
 
@@ -343,7 +350,7 @@ void ZipPackage::Open(int inMode) {
     throw PackageException(kPkgErrBadArgument);
   }
   m_openMode = inMode;
-  m_file = m_fileSystem->OpenFile(m_fileName, inMode);
+  m_file = m_fileSystem->OpenFile(m_fileName, FileModeFor(inMode));
   Load();
 }
 
@@ -420,6 +427,7 @@ void ZipPackage::DoClose() {
     return;
   }
   std::exception_ptr first;
+  KeepFirstError(first, [this] { DropUpdate(); });
   for (auto& named : m_entries) {
     if (named.second->GetType() == kPkgEntryFile) {
       auto* file = static_cast<ZipPkgFile*>(named.second);

@@ -19,6 +19,7 @@ namespace zip {
 class ZipPackage;
 class ZipPkgStream;
 class ZipPkgStreamData;
+class ZipPkgWriteStream;
 
 // Shares an entry as a shared pointer that holds one reference of the entry's own count.
 template <class T>
@@ -67,11 +68,23 @@ class ZipPkgEntry : public BasePkgEntry {
   ZipPkgEntry(ZipPackage* inPackage, std::string inName, int inType, ZpCentralDirEntryPtr inCentral);
 
   IPackage* GetPackage() const override;
+  // Writer: marks the entry removed in the update in progress (code 37 outside one).
+  void Remove() override;
   ZipPackage* GetZipPackage() const { return m_package; }
   const ZpCentralDirEntryPtr& GetCentralEntry() const { return m_central; }
   const ZpLocalFileEntryPtr& GetLocalHeader() const { return m_local; }
 
+  // Writer: set while the entry is removed in the update in progress.
+  void SetRemoved(bool inRemoved) { m_removed = inRemoved; }
+  // Writer: a directory created in the update in progress.
+  bool IsCreated() const { return m_created; }
+  void SetCreated(bool inCreated) { m_created = inCreated; }
+  // Writer: after a commit, the entry stands for inCentral of the new central directory (its
+  // local header is read again); any data staged in the update are dropped.
+  virtual void Rebind(const ZpCentralDirEntryPtr& inCentral);
+
  protected:
+  bool m_created = false;
   ZipPackage* m_package;
   ZpCentralDirEntryPtr m_central;
   ZpLocalFileEntryPtr m_local;
@@ -113,10 +126,34 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
   // Closes every open stream on the entry.
   void CloseStreams();
 
+  // Writer: the data written to the entry in the update in progress, kept (compressed as the
+  // entry will store them) in the package's staging file.
+  struct StagedData {
+    bool present = false;
+    int method = 0;
+    uint64_t offset = 0;
+    uint64_t compressedSize = 0;
+    uint64_t size = 0;
+    uint32_t crc = 0;
+  };
+  const StagedData& GetStaged() const { return m_staged; }
+  // Called by the write stream when it has finished the entry's data.
+  void FinishWrite(ZipPkgWriteStream* inStream, const StagedData& inStaged);
+  // Called by the write stream when it closes (after FinishWrite when it succeeded); inEnd is
+  // where its data end in the staging file.
+  void WriteStreamClosed(ZipPkgWriteStream* inStream, uint64_t inEnd);
+  void ClearStaged() { m_staged = StagedData(); }
+  bool IsWriting() const { return m_writeStream != nullptr; }
+  void Rebind(const ZpCentralDirEntryPtr& inCentral) override;
+
  protected:
   ~ZipPkgFile() override;
 
  private:
+  PkgStreamPtr OpenWriteStream(int inMode, bool inRaw);
+
+  ZipPkgWriteStream* m_writeStream = nullptr;
+  StagedData m_staged;
   std::vector<ZipPkgStream*> m_streams;
   PkgFSFileNamePtr m_tempName;
   bool m_tempFilling = false;
@@ -156,6 +193,29 @@ class ZipPackage : public BasePackage {
   int GetConformanceError() const override { return m_conformanceError; }
   PkgEntryRange GetEntries(const PkgDirectoryPtr& inDirectory, const std::string& inPattern) override;
 
+  // Writer (updates, commit, cancel): see Package.h.
+  using BasePackage::BeginUpdateTo;
+  using BasePackage::SaveAs;
+  void BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) override;
+  void BeginUpdate() override;
+  void BeginUpdateInPlace() override;
+  void CommitUpdate() override;
+  void CancelUpdate() override;
+  void SetMimeType(const std::string& inMimeType) override;
+  bool IsInUpdate() const { return m_update != UpdateKind::kNone; }
+  // Code 37 unless an update is in progress.
+  void RequireUpdate() const;
+  // The staging file that write streams append to, made on first use, and the offset at which
+  // the next entry's data go. One write stream at a time: a second one is code 23.
+  PkgFSFilePtr OpenStaging(uint64_t& outOffset);
+  void SetStagingWriter(ZipPkgWriteStream* inStream) { m_stageWriter = inStream; }
+  void EndStaging(ZipPkgWriteStream* inStream, uint64_t inEnd);
+  const PkgFSFilePtr& GetStagingFile() const { return m_stageFile; }
+  // An entry that joins the package in this update (first write, or a created directory).
+  void NoteCreated(ZipPkgEntry* inEntry);
+  // Writer-side mimetype rules (option 100 with the repair bit): code 45 when they are broken.
+  void CheckWriteConformance(const ZipPkgEntry* inEntry, bool inRemoving);
+
   bool IsMimetypeValid() const { return m_mimetypeValid; }
   bool IsRewriteNeeded() const { return m_rewriteNeeded; }
   // The entry object for a central directory header, made on first use.
@@ -166,8 +226,20 @@ class ZipPackage : public BasePackage {
  private:
   class ZipPkgEntryIteratorImpl;
 
+  enum class UpdateKind { kNone, kRewrite, kInPlace, kTo };
+
   void Load();
   void CheckMimetype();
+  void StartUpdate(UpdateKind inKind, int inMode);
+  void WritePropertiesDocument();
+  // Drops everything an update made (staging, new entries, removals); the store is restored by
+  // the caller.
+  void DropUpdate();
+  // Re-reads the central directory of the package file just written and rebinds the entries.
+  void AdoptWritten();
+  // The mode the package file is opened with: a new package (out and trunc without in) is also
+  // opened for reading, so that later updates can copy its entries.
+  static int FileModeFor(int inMode);
   std::string BaseName(const PkgDirectoryPtr& inBase) const;
 
   ZpCentralDirPtr m_centralDir;
@@ -175,6 +247,14 @@ class ZipPackage : public BasePackage {
   bool m_mimetypeValid = false;
   int m_conformanceError = 0;
   bool m_rewriteNeeded = false;
+
+  UpdateKind m_update = UpdateKind::kNone;
+  PkgFSFileNamePtr m_targetName;
+  PkgFSFilePtr m_stageFile;
+  PkgFSFileNamePtr m_stageName;
+  uint64_t m_stageEnd = 0;
+  ZipPkgWriteStream* m_stageWriter = nullptr;
+  std::vector<ZipPkgEntry*> m_createdEntries;
 };
 
 }  // namespace zip

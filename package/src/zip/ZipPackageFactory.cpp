@@ -57,7 +57,15 @@ PackagePtr ZipPackageFactory::OpenPackage(const std::string& inPath, int inMode,
 PackagePtr ZipPackageFactory::CreatePackage(const std::string& inPath, const std::string& inMimeType,
                                             bool inBeginUpdate, IPkgFileSystem* inFileSystem,
                                             const PkgOptionsPtr& inOptions, const XMLParserPtr& inParser) {
-  throw PackageException(kPkgErrNotImplemented);
+  PackagePtr package = OpenPackage(inPath, kPkgModeOut | kPkgModeTrunc, inFileSystem, inOptions, inParser);
+  if (inBeginUpdate) {
+    package->BeginUpdate();
+  }
+  // An empty mime type makes a package without a "mimetype" entry.
+  if (!inMimeType.empty()) {
+    package->SetMimeType(inMimeType);
+  }
+  return package;
 }
 
 bool ZipPackageFactory::IsPackageFile(IPkgFSFile& inFile) { return zip::IsPackageFile(inFile); }

@@ -79,6 +79,8 @@ class ZpCentralDirEntry {
   const std::string& GetName() const { return m_name; }
   const std::string& GetComment() const { return m_comment; }
   const std::vector<uint8_t>& GetExtra() const { return m_extra; }
+  // The 46 stored header bytes (the writer copies kept entries' fields from them).
+  const uint8_t* GetHeader() const { return m_header; }
   uint16_t GetMethod() const;
   uint16_t GetFlags() const;
   uint32_t GetCRC() const;

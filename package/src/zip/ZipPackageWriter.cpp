@@ -1,0 +1,619 @@
+// The writing half of the zip package: updates, commit and cancel, new and removed entries,
+// directory creation and the mime type.
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <unordered_map>
+
+#include "pkg/PkgException.h"
+#include "zip/ZipPackage.h"
+#include "zip/ZipPkgWriteStream.h"
+#include "zip/ZpRecordWriter.h"
+
+namespace pkg {
+namespace zip {
+
+namespace {
+
+// Bytes per block when entry data are copied into the package being written.
+constexpr std::size_t kCopyBlock = 16384;
+const char* const kMimetypeName = "mimetype";
+// DOS attribute of a directory, in the external attributes of its central header.
+constexpr uint32_t kDosDirectory = 0x10;
+
+template <class F>
+void KeepFirst(std::exception_ptr& ioFirst, F inStep) {
+  try {
+    inStep();
+  } catch (...) {
+    if (!ioFirst) {
+      ioFirst = std::current_exception();
+    }
+  }
+}
+
+// Copies inCount bytes at inFrom of inSource to the current position of ioTarget.
+void CopyRange(IPkgFSFile& inSource, uint64_t inFrom, uint64_t inCount, IPkgFSFile& ioTarget) {
+  std::unique_ptr<char[]> block(new char[kCopyBlock]);
+  uint64_t done = 0;
+  while (done < inCount) {
+    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(kCopyBlock, inCount - done));
+    inSource.Seek(static_cast<int64_t>(inFrom + done), kPkgSeekBegin);
+    if (!ZpReadFully(inSource, block.get(), want)) {
+      throw PackageIOException(kPkgErrReadFile);  // the source ends inside the entry's data
+    }
+    ioTarget.Write(block.get(), want);
+    done += want;
+  }
+}
+
+// Writes bytes to the target and counts them.
+class TargetWriter {
+ public:
+  TargetWriter(IPkgFSFile& inFile, uint64_t inStart) : m_file(inFile), m_position(inStart) {}
+  void Put(const std::vector<uint8_t>& inBytes) {
+    if (inBytes.empty()) {
+      return;
+    }
+    m_file.Write(inBytes.data(), inBytes.size());
+    m_position += inBytes.size();
+  }
+  void Copy(IPkgFSFile& inSource, uint64_t inFrom, uint64_t inCount) {
+    CopyRange(inSource, inFrom, inCount, m_file);
+    m_position += inCount;
+  }
+  uint64_t Position() const { return m_position; }
+
+ private:
+  IPkgFSFile& m_file;
+  uint64_t m_position;
+};
+
+// One entry of the package being written.
+struct PlanItem {
+  ZipPkgEntry* entry = nullptr;     // null for a kept entry that has no object
+  ZpCentralDirEntryPtr old;         // null for a new entry
+};
+
+ZpEntryRecord KeptRecord(const ZpCentralDirEntry& inOld) {
+  const uint8_t* header = inOld.GetHeader();
+  auto u16 = [header](std::size_t inAt) { return static_cast<uint16_t>(header[inAt] | (header[inAt + 1] << 8)); };
+  ZpEntryRecord record;
+  record.name = inOld.GetName();
+  record.madeByHost = header[5];
+  record.flags = inOld.GetFlags();
+  record.method = inOld.GetMethod();
+  record.dosTime = u16(12);
+  record.dosDate = u16(14);
+  record.crc = inOld.GetCRC();
+  record.compressedSize = inOld.GetCompressedSize();
+  record.uncompressedSize = inOld.GetUncompressedSize();
+  record.internalAttributes = u16(36);
+  record.externalAttributes = static_cast<uint32_t>(u16(38)) | (static_cast<uint32_t>(u16(40)) << 16);
+  record.otherExtra = ZpExtraWithoutZip64(inOld.GetExtra());
+  record.comment = inOld.GetComment();
+  return record;
+}
+
+}  // namespace
+
+// ---- entries
+
+void ZipPkgEntry::Rebind(const ZpCentralDirEntryPtr& inCentral) {
+  m_central = inCentral;
+  m_local.reset();
+  m_size = 0;
+  m_crc = 0;
+  if (m_central) {
+    m_local = m_central->ReadLocalHeader(*m_package->GetFile());
+    m_size = m_central->GetUncompressedSize();
+    m_crc = m_central->GetCRC();
+    m_compression = m_central->GetMethod() == 0 ? kPkgCompressionStored : kPkgCompressionDeflate;
+  }
+  m_removed = false;
+  m_created = false;
+}
+
+void ZipPkgEntry::Remove() {
+  m_package->RequireUpdate();
+  if (m_name == "/") {
+    throw PackageException(kPkgErrUnsupportedOperation);
+  }
+  m_package->CheckWriteConformance(this, true);
+  if (m_type == kPkgEntryFile) {
+    auto* file = static_cast<ZipPkgFile*>(this);
+    if (file->IsWriting()) {
+      throw PackageException(kPkgErrUnsupportedOperation);
+    }
+    file->ClearStaged();
+  }
+  m_removed = true;
+}
+
+void ZipPkgFile::Rebind(const ZpCentralDirEntryPtr& inCentral) {
+  CloseStreams();
+  ReleaseTempData();
+  ClearStaged();
+  ZipPkgEntry::Rebind(inCentral);
+}
+
+void ZipPkgFile::SetSize64(uint64_t inSize) {
+  m_package->RequireUpdate();
+  m_size = inSize;
+}
+
+void ZipPkgFile::SetCRC(uint32_t inCRC) {
+  m_package->RequireUpdate();
+  m_crc = inCRC;
+}
+
+PkgStreamPtr ZipPkgFile::OpenWriteStream(int inMode, bool inRaw) {
+  m_package->RequireUpdate();
+  if (m_writeStream != nullptr) {
+    throw PackageException(kPkgErrUnsupportedOperation);
+  }
+  m_package->CheckWriteConformance(this, false);
+  uint64_t offset = 0;
+  PkgFSFilePtr staging = m_package->OpenStaging(offset);
+  auto* stream = new ZipPkgWriteStream(this, staging, offset, m_compression, inRaw);
+  PkgStreamPtr shared(stream);
+  m_writeStream = stream;
+  m_package->SetStagingWriter(stream);
+  return shared;
+}
+
+void ZipPkgFile::FinishWrite(ZipPkgWriteStream* inStream, const StagedData& inStaged) {
+  if (inStream != m_writeStream) {
+    return;
+  }
+  // Streams reading the old data, and the old data's inflated copy, must not outlive them.
+  CloseStreams();
+  ReleaseTempData();
+  m_staged = inStaged;
+  m_size = inStaged.size;
+  m_crc = inStaged.crc;
+  m_removed = false;
+  m_package->NoteCreated(this);
+}
+
+void ZipPkgFile::WriteStreamClosed(ZipPkgWriteStream* inStream, uint64_t inEnd) {
+  if (inStream == m_writeStream) {
+    m_writeStream = nullptr;
+  }
+  m_package->EndStaging(inStream, inEnd);
+}
+
+void ZipPkgDirectory::Create() {
+  m_package->RequireUpdate();
+  const bool exists = m_name == "/" || (!m_removed && (m_central || m_created));
+  if (exists) {
+    throw PackageException(kPkgErrDirectoryExists);
+  }
+  m_package->CheckWriteConformance(this, false);
+  m_removed = false;
+  m_package->NoteCreated(this);
+}
+
+// ---- the package
+
+int ZipPackage::FileModeFor(int inMode) {
+  const bool in = (inMode & kPkgModeIn) != 0;
+  const bool out = (inMode & kPkgModeOut) != 0;
+  if (out && !in) {
+    return kPkgModeIn | kPkgModeOut | kPkgModeTrunc;
+  }
+  return inMode;
+}
+
+void ZipPackage::RequireUpdate() const {
+  RequireOpen();
+  if (!IsInUpdate()) {
+    throw PackageException(kPkgErrUpdateNotInProgress);
+  }
+}
+
+void ZipPackage::StartUpdate(UpdateKind inKind, int inMode) {
+  m_update = inKind;
+  m_updateMode = inMode;
+  m_modified = false;
+  m_properties->BeginUpdate();
+}
+
+void ZipPackage::BeginUpdate() {
+  RequireOpen();
+  if (IsInUpdate()) {
+    throw PackageException(kPkgErrUpdateInProgress);
+  }
+  if ((m_openMode & kPkgModeOut) == 0) {
+    throw PackageException(kPkgErrUpdateNeedsWrite);
+  }
+  StartUpdate(UpdateKind::kRewrite, m_openMode);
+}
+
+void ZipPackage::BeginUpdateInPlace() {
+  RequireOpen();
+  if (IsInUpdate()) {
+    throw PackageException(kPkgErrUpdateInProgress);
+  }
+  if ((m_openMode & kPkgModeOut) == 0) {
+    throw PackageException(kPkgErrUpdateNeedsWrite);
+  }
+  StartUpdate(UpdateKind::kInPlace, m_openMode);
+}
+
+void ZipPackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
+  RequireOpen();
+  if (IsInUpdate()) {
+    throw PackageException(kPkgErrUpdateInProgress);
+  }
+  if ((inMode & kPkgModeOut) == 0) {
+    throw PackageException(kPkgErrUpdateNeedsWrite);
+  }
+  if (!inFileName) {
+    throw PackageException(kPkgErrBadArgument);
+  }
+  // The target is opened (and truncated) only at the commit, so a cancel leaves it untouched.
+  m_targetName = inFileName;
+  StartUpdate(UpdateKind::kTo, inMode);
+}
+
+PkgFSFilePtr ZipPackage::OpenStaging(uint64_t& outOffset) {
+  if (m_stageWriter != nullptr) {
+    throw PackageException(kPkgErrUnsupportedOperation);
+  }
+  if (!m_stageFile) {
+    m_stageFile = m_fileSystem->CreateTempFile();
+    m_stageName = m_stageFile->GetFileName();
+    m_stageEnd = 0;
+  }
+  outOffset = m_stageEnd;
+  return m_stageFile;
+}
+
+void ZipPackage::EndStaging(ZipPkgWriteStream* inStream, uint64_t inEnd) {
+  if (inStream == m_stageWriter) {
+    m_stageWriter = nullptr;
+  }
+  m_stageEnd = std::max(m_stageEnd, inEnd);
+  m_modified = true;
+}
+
+void ZipPackage::NoteCreated(ZipPkgEntry* inEntry) {
+  m_modified = true;
+  if (inEntry->GetCentralEntry() || inEntry->IsCreated()) {
+    return;
+  }
+  inEntry->SetCreated(true);
+  m_createdEntries.push_back(inEntry);
+}
+
+void ZipPackage::CheckWriteConformance(const ZipPkgEntry* inEntry, bool inRemoving) {
+  if ((GetOption(IPkgOptions::kOptionMimetype) & IPkgOptions::kMimetypeRepair) == 0) {
+    return;
+  }
+  const bool isMimetype = inEntry->GetType() == kPkgEntryFile && inEntry->Name() == kMimetypeName;
+  if (!isMimetype) {
+    if (!inRemoving && m_conformanceError == kPkgErrMissingMimetype) {
+      throw PackageException(kPkgErrConformance);
+    }
+    return;
+  }
+  if (inRemoving || inEntry->GetCompression() != kPkgCompressionStored) {
+    throw PackageException(kPkgErrConformance);
+  }
+  // Only an update in place cannot put a new "mimetype" before the entries already written.
+  if (m_update == UpdateKind::kInPlace && !inEntry->GetCentralEntry() && !m_centralDir->GetEntries().empty()) {
+    throw PackageException(kPkgErrConformance);
+  }
+  if (m_conformanceError == kPkgErrMissingMimetype) {
+    m_conformanceError = 0;
+  }
+}
+
+void ZipPackage::SetMimeType(const std::string& inMimeType) {
+  RequireOpen();
+  const bool ownUpdate = !IsInUpdate();
+  if (ownUpdate) {
+    BeginUpdate();
+  }
+  try {
+    PkgFilePtr file = GetEntry(kMimetypeName, false);
+    file->SetCompression(kPkgCompressionStored);
+    PkgStreamPtr stream = file->OpenStream(kPkgModeOut, false);
+    stream->write(inMimeType.data(), static_cast<std::streamsize>(inMimeType.size()));
+    stream->Close();
+    if (ownUpdate) {
+      CommitUpdate();
+    }
+  } catch (...) {
+    if (ownUpdate && IsInUpdate()) {
+      std::exception_ptr ignored;
+      KeepFirst(ignored, [this] { CancelUpdate(); });
+    }
+    throw;
+  }
+}
+
+void ZipPackage::CancelUpdate() {
+  RequireUpdate();
+  DropUpdate();
+}
+
+void ZipPackage::DropUpdate() {
+  if (!IsInUpdate()) {
+    return;
+  }
+  std::exception_ptr first;
+  if (m_stageWriter != nullptr) {
+    ZipPkgWriteStream* writer = m_stageWriter;
+    KeepFirst(first, [writer] { writer->Close(); });
+    m_stageWriter = nullptr;
+  }
+  for (auto it = m_entries.begin(); it != m_entries.end();) {
+    ZipPkgEntry* entry = it->second;
+    if (entry->GetType() == kPkgEntryFile) {
+      static_cast<ZipPkgFile*>(entry)->ClearStaged();
+    }
+    entry->SetRemoved(false);
+    if (entry->IsCreated()) {
+      // An entry that only this update brought in goes; a client's pointer keeps the object alive.
+      entry->SetCreated(false);
+      it = m_entries.erase(it);
+      entry->Release();
+      continue;
+    }
+    ++it;
+  }
+  m_createdEntries.clear();
+  if (m_stageFile) {
+    PkgFSFilePtr file = std::move(m_stageFile);
+    PkgFSFileNamePtr name = std::move(m_stageName);
+    m_stageFile.reset();
+    m_stageName.reset();
+    KeepFirst(first, [&file] { file->Close(); });
+    KeepFirst(first, [&name] {
+      if (name) {
+        name->GetFileSystem()->RemoveFile(name);
+      }
+    });
+  }
+  m_stageEnd = 0;
+  m_targetName.reset();
+  m_update = UpdateKind::kNone;
+  m_updateMode = 0;
+  m_modified = false;
+  m_properties->CancelUpdate();
+  if (first) {
+    std::rethrow_exception(first);
+  }
+}
+
+void ZipPackage::CommitUpdate() {
+  RequireUpdate();
+  if (m_stageWriter != nullptr) {
+    throw PackageException(kPkgErrIllegalState);  // a write stream is still open
+  }
+  WritePropertiesDocument();
+
+  // The entries to write: kept ones in stored order, then new ones in creation order.
+  std::vector<PlanItem> plan;
+  plan.reserve(m_centralDir->GetEntries().size() + m_createdEntries.size());
+  for (const ZpCentralDirEntryPtr& old : m_centralDir->GetEntries()) {
+    const auto found = m_entries.find(old->GetName());
+    ZipPkgEntry* entry = nullptr;
+    if (found != m_entries.end() && found->second->GetCentralEntry() == old) {
+      entry = found->second;
+      if (entry->IsRemoved()) {
+        continue;
+      }
+    }
+    plan.push_back(PlanItem{entry, old});
+  }
+  for (ZipPkgEntry* entry : m_createdEntries) {
+    if (!entry->IsRemoved() && !entry->GetCentralEntry()) {
+      plan.push_back(PlanItem{entry, ZpCentralDirEntryPtr()});
+    }
+  }
+  const bool inPlace = m_update == UpdateKind::kInPlace;
+  if (!inPlace) {
+    // Readers of the mimetype convention expect the "mimetype" file first.
+    std::stable_partition(plan.begin(), plan.end(), [](const PlanItem& inItem) {
+      const std::string& name = inItem.entry ? inItem.entry->Name() : inItem.old->GetName();
+      return name == kMimetypeName;
+    });
+  }
+
+  // Where the package is written.
+  PkgFSFilePtr target;
+  PkgFSFilePtr temp;
+  uint64_t start = 0;
+  const bool hasOldEntries = !m_centralDir->GetEntries().empty();
+  if (m_update == UpdateKind::kTo) {
+    target = m_targetName->GetFileSystem()->OpenFile(m_targetName, FileModeFor(m_updateMode));
+  } else if (inPlace || !hasOldEntries) {
+    target = m_file;
+    start = inPlace && hasOldEntries ? m_centralDir->GetOffset() : 0;
+  } else {
+    temp = m_fileSystem->CreateTempFile();
+    target = temp;
+  }
+  const PkgFSFileNamePtr tempName = temp ? temp->GetFileName() : PkgFSFileNamePtr();
+  try {
+    if (target->IsSeekable()) {
+      target->Seek(static_cast<int64_t>(start), kPkgSeekBegin);
+    }
+    const bool descriptors = GetOption(IPkgOptions::kOptionDataDescriptor) != 0 || !target->IsSeekable();
+    uint16_t nowTime = 0;
+    uint16_t nowDate = 0;
+    ZpDosTimeNow(nowTime, nowDate);
+
+    TargetWriter writer(*target, start);
+    std::vector<uint8_t> central;
+    for (const PlanItem& item : plan) {
+      ZpEntryRecord record;
+      const ZipPkgFile::StagedData* staged = nullptr;
+      if (item.entry && item.entry->GetType() == kPkgEntryFile) {
+        const auto& fileStaged = static_cast<ZipPkgFile*>(item.entry)->GetStaged();
+        staged = fileStaged.present ? &fileStaged : nullptr;
+      }
+      const bool isDirectory = item.old ? (!item.old->GetName().empty() && item.old->GetName().back() == '/')
+                                        : item.entry->GetType() == kPkgEntryDirectory;
+      if (item.old && !staged) {
+        record = KeptRecord(*item.old);
+        if (inPlace) {
+          // Kept entries stay where they are.
+          record.localHeaderOffset = item.old->GetLocalHeaderOffset();
+          const std::vector<uint8_t> header = ZpEncodeCentralHeader(record, false);
+          central.insert(central.end(), header.begin(), header.end());
+          continue;
+        }
+      } else {
+        record.name = item.entry->Name();
+        record.dosTime = nowTime;
+        record.dosDate = nowDate;
+        if (staged) {
+          record.method = static_cast<uint16_t>(staged->method);
+          record.crc = staged->crc;
+          record.compressedSize = staged->compressedSize;
+          record.uncompressedSize = staged->size;
+        } else if (isDirectory) {
+          record.externalAttributes = kDosDirectory;
+        }
+        // A file object that was never written has no data: it is written empty.
+      }
+      record.localHeaderOffset = writer.Position();
+      const bool descriptor = descriptors && !isDirectory;
+      writer.Put(ZpEncodeLocalHeader(record, descriptor));
+      if (staged) {
+        writer.Copy(*m_stageFile, staged->offset, staged->compressedSize);
+      } else if (item.old && record.compressedSize != 0) {
+        const ZpLocalFileEntryPtr local = item.old->ReadLocalHeader(*m_file);
+        writer.Copy(*m_file, item.old->GetLocalHeaderOffset() + local->GetTotalSize(), record.compressedSize);
+      }
+      if (descriptor) {
+        writer.Put(ZpEncodeDataDescriptor(record));
+      }
+      const std::vector<uint8_t> header = ZpEncodeCentralHeader(record, descriptor);
+      central.insert(central.end(), header.begin(), header.end());
+    }
+    const uint64_t centralOffset = writer.Position();
+    writer.Put(central);
+    writer.Put(ZpEncodeEnd(plan.size(), central.size(), centralOffset,
+                           m_properties->GetRecordProperty("/", PkgPropertyMgr::kKeyComment)));
+    const uint64_t end = writer.Position();
+    target->Flush();
+    if (target->IsSeekable() && (target->GetCapabilities() & kPkgCapTruncate) != 0) {
+      target->Truncate(static_cast<int64_t>(end));
+    }
+    if (temp) {
+      // The new package replaces the old one's bytes.
+      m_file->Seek(0, kPkgSeekBegin);
+      CopyRange(*temp, 0, end, *m_file);
+      m_file->Flush();
+      m_file->Truncate(static_cast<int64_t>(end));
+    }
+  } catch (...) {
+    std::exception_ptr ignored;
+    if (temp) {
+      KeepFirst(ignored, [&] { temp->Close(); });
+      KeepFirst(ignored, [&] { tempName->GetFileSystem()->RemoveFile(tempName); });
+    } else if (m_update == UpdateKind::kTo) {
+      KeepFirst(ignored, [&] { target->Close(); });
+    }
+    throw;
+  }
+  std::exception_ptr first;
+  if (temp) {
+    KeepFirst(first, [&] { temp->Close(); });
+    KeepFirst(first, [&] { tempName->GetFileSystem()->RemoveFile(tempName); });
+  }
+  if (m_update == UpdateKind::kTo) {
+    // From now on the package is the file just written.
+    PkgFSFilePtr old = std::move(m_file);
+    m_file = target;
+    m_fileName = m_targetName;
+    m_openMode = m_updateMode;
+    KeepFirst(first, [&old] { old->Close(); });
+  }
+  AdoptWritten();
+  if (first) {
+    std::rethrow_exception(first);
+  }
+}
+
+void ZipPackage::AdoptWritten() {
+  ZpCentralDirPtr centralDir(new ZpCentralDir());
+  centralDir->ReadEnd(*m_file, m_properties.get());
+  centralDir->ReadZip64End(*m_file);
+  centralDir->ReadEntries(*m_file, m_properties.get());
+  m_centralDir = centralDir;
+
+  std::unordered_map<std::string, ZpCentralDirEntryPtr> byName;
+  byName.reserve(centralDir->GetEntries().size());
+  for (const ZpCentralDirEntryPtr& central : centralDir->GetEntries()) {
+    byName.emplace(central->GetName(), central);
+  }
+  for (auto it = m_entries.begin(); it != m_entries.end();) {
+    ZipPkgEntry* entry = it->second;
+    const auto found = byName.find(it->first);
+    if (found != byName.end()) {
+      entry->Rebind(found->second);
+      ++it;
+      continue;
+    }
+    const bool implicitDirectory = entry->GetType() == kPkgEntryDirectory && !entry->GetCentralEntry() &&
+                                   !entry->IsCreated() && !entry->IsRemoved();
+    if (it->first == "/" || implicitDirectory) {
+      ++it;
+      continue;
+    }
+    entry->Rebind(ZpCentralDirEntryPtr());
+    it = m_entries.erase(it);
+    entry->Release();
+  }
+  m_createdEntries.clear();
+  std::exception_ptr first;
+  if (m_stageFile) {
+    PkgFSFilePtr file = std::move(m_stageFile);
+    PkgFSFileNamePtr name = std::move(m_stageName);
+    m_stageFile.reset();
+    m_stageName.reset();
+    KeepFirst(first, [&file] { file->Close(); });
+    KeepFirst(first, [&name] {
+      if (name) {
+        name->GetFileSystem()->RemoveFile(name);
+      }
+    });
+  }
+  m_stageEnd = 0;
+  m_targetName.reset();
+  m_update = UpdateKind::kNone;
+  m_updateMode = 0;
+  m_modified = false;
+  m_properties->EndUpdate();
+  if (first) {
+    std::rethrow_exception(first);
+  }
+}
+
+void ZipPackage::WritePropertiesDocument() {
+  if (!m_parser) {
+    return;  // without a parser the document is neither read nor written
+  }
+  const std::string document = m_properties->MakeDocument();
+  if (document.empty()) {
+    if (GetEntryType(PkgPropertyMgr::kDocumentPath) == kPkgEntryFile) {
+      GetEntry(PkgPropertyMgr::kDocumentPath, true)->Remove();
+    }
+    return;
+  }
+  PkgFilePtr file = GetEntry(PkgPropertyMgr::kDocumentPath, false);
+  file->SetCompression(m_defaultCompression == kPkgCompressionStored ? kPkgCompressionStored
+                                                                     : kPkgCompressionDeflate);
+  PkgStreamPtr stream = file->OpenStream(kPkgModeOut | kPkgModeTrunc, false);
+  stream->write(document.data(), static_cast<std::streamsize>(document.size()));
+  stream->Close();
+}
+
+}  // namespace zip
+}  // namespace pkg

@@ -1,0 +1,205 @@
+#include "zip/ZipPkgWriteStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "pkg/PkgException.h"
+#include "zip/ZipPackage.h"
+
+namespace pkg {
+namespace zip {
+
+namespace {
+constexpr int kDeflateLevel = 6;
+constexpr int kDeflateWindowBits = -15;
+constexpr int kDeflateMemLevel = 9;
+constexpr std::size_t kMaxChunk = std::numeric_limits<uInt>::max() / 2;
+}  // namespace
+
+// ---- ZipPkgWriteStreamBuf
+
+ZipPkgWriteStreamBuf::ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw)
+    : m_target(std::move(inTarget)), m_offset(inOffset), m_method(inMethod), m_raw(inRaw) {
+  std::memset(&m_zstream, 0, sizeof(m_zstream));
+  if (m_method != kPkgCompressionStored && !m_raw) {
+    if (deflateInit2(&m_zstream, kDeflateLevel, Z_DEFLATED, kDeflateWindowBits, kDeflateMemLevel,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+      throw PackageException(kPkgErrCompress);
+    }
+    m_deflating = true;
+  }
+  m_crc = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
+  setp(m_area, m_area + kInputArea);
+}
+
+ZipPkgWriteStreamBuf::~ZipPkgWriteStreamBuf() {
+  if (m_deflating) {
+    deflateEnd(&m_zstream);
+  }
+}
+
+ZipPkgWriteStreamBuf::int_type ZipPkgWriteStreamBuf::overflow(int_type inChar) {
+  DrainArea();
+  if (!traits_type::eq_int_type(inChar, traits_type::eof())) {
+    *pptr() = traits_type::to_char_type(inChar);
+    pbump(1);
+  }
+  return traits_type::not_eof(inChar);
+}
+
+std::streamsize ZipPkgWriteStreamBuf::xsputn(const char* inData, std::streamsize inCount) {
+  if (inCount <= 0) {
+    return 0;
+  }
+  const auto count = static_cast<std::size_t>(inCount);
+  const auto room = static_cast<std::size_t>(epptr() - pptr());
+  if (count <= room) {
+    std::memcpy(pptr(), inData, count);
+    pbump(static_cast<int>(count));
+    return inCount;
+  }
+  DrainArea();
+  Consume(inData, count);
+  return inCount;
+}
+
+int ZipPkgWriteStreamBuf::sync() { return 0; }
+
+void ZipPkgWriteStreamBuf::DrainArea() {
+  const auto count = static_cast<std::size_t>(pptr() - pbase());
+  setp(m_area, m_area + kInputArea);
+  if (count != 0) {
+    Consume(m_area, count);
+  }
+}
+
+void ZipPkgWriteStreamBuf::Consume(const char* inData, std::size_t inCount) {
+  if (m_finished) {
+    throw PackageException(kPkgErrIllegalState);
+  }
+  std::size_t done = 0;
+  while (done < inCount) {
+    const std::size_t chunk = std::min(inCount - done, kMaxChunk);
+    if (!m_raw) {
+      m_crc = static_cast<uint32_t>(
+          crc32(m_crc, reinterpret_cast<const Bytef*>(inData + done), static_cast<uInt>(chunk)));
+    }
+    m_size += chunk;
+    if (m_deflating) {
+      Deflate(inData + done, chunk, Z_NO_FLUSH);
+    } else {
+      WriteOut(inData + done, chunk);
+    }
+    done += chunk;
+  }
+}
+
+void ZipPkgWriteStreamBuf::Deflate(const char* inData, std::size_t inCount, int inFlush) {
+  m_zstream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(inData));
+  m_zstream.avail_in = static_cast<uInt>(inCount);
+  for (;;) {
+    m_zstream.next_out = m_output;
+    m_zstream.avail_out = static_cast<uInt>(kOutputBlock);
+    const int status = deflate(&m_zstream, inFlush);
+    if (status == Z_STREAM_ERROR) {
+      throw PackageException(kPkgErrDeflateWrite);
+    }
+    const std::size_t made = kOutputBlock - m_zstream.avail_out;
+    if (made != 0) {
+      WriteOut(m_output, made);
+    }
+    if (inFlush == Z_FINISH) {
+      if (status == Z_STREAM_END) {
+        return;
+      }
+    } else if (m_zstream.avail_out != 0) {
+      // Room was left over, so the compressor has taken everything it will take.
+      if (m_zstream.avail_in != 0) {
+        throw PackageException(kPkgErrDeflateWrite);
+      }
+      return;
+    }
+  }
+}
+
+void ZipPkgWriteStreamBuf::WriteOut(const void* inData, std::size_t inCount) {
+  const uint64_t at = m_offset + m_written;
+  if (m_target->Tell() != static_cast<int64_t>(at)) {
+    m_target->Seek(static_cast<int64_t>(at), kPkgSeekBegin);
+  }
+  m_target->Write(inData, inCount);
+  m_written += inCount;
+}
+
+void ZipPkgWriteStreamBuf::Finish() {
+  if (m_finished) {
+    return;
+  }
+  DrainArea();
+  if (m_deflating) {
+    Deflate(nullptr, 0, Z_FINISH);
+    m_deflating = false;
+    if (deflateEnd(&m_zstream) != Z_OK) {
+      throw PackageException(kPkgErrClosePackage);
+    }
+  }
+  m_finished = true;
+}
+
+// ---- ZipPkgWriteStream
+
+ZipPkgWriteStream::ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod,
+                                     bool inRaw)
+    : m_entry(inEntry),
+      m_offset(inOffset),
+      m_method(inMethod),
+      m_raw(inRaw),
+      m_buffer(new ZipPkgWriteStreamBuf(std::move(inTarget), inOffset, inMethod, inRaw)) {
+  rdbuf(m_buffer.get());
+  exceptions(std::ios_base::badbit);
+}
+
+ZipPkgWriteStream::~ZipPkgWriteStream() {
+  try {
+    Close();
+  } catch (const PackageException&) {
+    // Nothing can be reported from a destructor; the entry keeps no new data.
+  }
+}
+
+void ZipPkgWriteStream::Close() {
+  if (!m_buffer) {
+    return;
+  }
+  std::unique_ptr<ZipPkgWriteStreamBuf> buffer = std::move(m_buffer);
+  ZipPkgFile* entry = m_entry;
+  m_entry = nullptr;
+  exceptions(std::ios_base::goodbit);
+  rdbuf(nullptr);
+  try {
+    buffer->Finish();
+  } catch (...) {
+    entry->WriteStreamClosed(this, m_offset + buffer->GetWritten());
+    throw;
+  }
+  ZipPkgFile::StagedData staged;
+  staged.present = true;
+  staged.method = m_method;
+  staged.offset = m_offset;
+  staged.compressedSize = buffer->GetWritten();
+  if (m_raw) {
+    staged.size = entry->GetSize64();
+    staged.crc = entry->GetCRC();
+  } else {
+    staged.size = buffer->GetSize();
+    staged.crc = buffer->GetCRC();
+  }
+  entry->FinishWrite(this, staged);
+  entry->WriteStreamClosed(this, m_offset + staged.compressedSize);
+}
+
+IPkgFile* ZipPkgWriteStream::GetFile() const { return m_entry; }
+
+}  // namespace zip
+}  // namespace pkg

@@ -1,0 +1,87 @@
+// The write stream of an entry: every byte written updates the entry's CRC-32 and, for a
+// deflated entry, goes through zlib raw deflate (level 6, window bits -15, memory level 9,
+// default strategy) whose output is written in blocks of 4,096 bytes. The result is appended to
+// the package's staging file; the update's commit copies it into the package.
+//
+// A raw write stream takes bytes that are already compressed: they are stored as they come and
+// the CRC-32 and size are those set on the entry (SetCRC, SetSize64).
+//
+// Closing finishes the deflate stream and hands the entry its staged data; a failure on the way
+// (codes 27, 29, 30, 32, 50) leaves the entry without new data. One thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <streambuf>
+
+#include <zlib.h>
+
+#include "pkg/Package.h"
+
+namespace pkg {
+namespace zip {
+
+class ZipPkgFile;
+
+class ZipPkgWriteStreamBuf : public std::streambuf {
+ public:
+  static constexpr std::size_t kOutputBlock = 4096;
+  static constexpr std::size_t kInputArea = 16384;
+
+  // Code 32 when the compressor cannot be set up.
+  ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw);
+  ~ZipPkgWriteStreamBuf() override;
+  ZipPkgWriteStreamBuf(const ZipPkgWriteStreamBuf&) = delete;
+  ZipPkgWriteStreamBuf& operator=(const ZipPkgWriteStreamBuf&) = delete;
+
+  // Ends the data: finishes the deflate stream and writes what is left.
+  void Finish();
+  uint32_t GetCRC() const { return m_crc; }
+  uint64_t GetSize() const { return m_size; }
+  uint64_t GetWritten() const { return m_written; }
+
+ protected:
+  int_type overflow(int_type inChar) override;
+  std::streamsize xsputn(const char* inData, std::streamsize inCount) override;
+  int sync() override;
+
+ private:
+  void Consume(const char* inData, std::size_t inCount);
+  void Deflate(const char* inData, std::size_t inCount, int inFlush);
+  void WriteOut(const void* inData, std::size_t inCount);
+  void DrainArea();
+
+  PkgFSFilePtr m_target;
+  uint64_t m_offset;
+  int m_method;
+  bool m_raw;
+  bool m_deflating = false;
+  bool m_finished = false;
+  uint32_t m_crc = 0;
+  uint64_t m_size = 0;
+  uint64_t m_written = 0;
+  z_stream m_zstream;
+  char m_area[kInputArea];
+  unsigned char m_output[kOutputBlock];
+};
+
+class ZipPkgWriteStream : public IPkgStream {
+ public:
+  ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw);
+  ~ZipPkgWriteStream() override;
+  // Finishes the entry's data and detaches the stream; the stream is then bad. Errors of the
+  // finishing are thrown after the stream is detached. A second Close does nothing.
+  void Close() override;
+  IPkgFile* GetFile() const override;
+
+ private:
+  ZipPkgFile* m_entry;
+  uint64_t m_offset;
+  int m_method;
+  bool m_raw;
+  std::unique_ptr<ZipPkgWriteStreamBuf> m_buffer;
+};
+
+}  // namespace zip
+}  // namespace pkg
