@@ -1,6 +1,7 @@
 #include "PkgPropertyMgr.h"
 
 #include "pkg/PkgException.h"
+#include "pkg/PkgHexStrings.h"
 
 namespace pkg {
 
@@ -40,14 +41,7 @@ void PkgPropertyMgr::CheckDocumentKey(const std::string& inName, int inKey) cons
 }
 
 std::string PkgPropertyMgr::HexOfBytes(const uint8_t* inBytes, std::size_t inCount) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(inCount * 2);
-  for (std::size_t i = 0; i < inCount; ++i) {
-    text += kDigits[inBytes[i] >> 4];
-    text += kDigits[inBytes[i] & 0x0F];
-  }
-  return text;
+  return BasePkgHexStrings::GetInstance()->BytesToText(inBytes, inCount);
 }
 
 }  // namespace pkg
