@@ -124,12 +124,30 @@ void ZipPkgWriteStreamBuf::Deflate(const char* inData, std::size_t inCount, int 
 }
 
 void ZipPkgWriteStreamBuf::WriteOut(const void* inData, std::size_t inCount) {
-  const uint64_t at = m_offset + m_written;
-  if (m_target->Tell() != static_cast<int64_t>(at)) {
-    m_target->Seek(static_cast<int64_t>(at), kPkgSeekBegin);
+  if (m_pendingCount + inCount > kPendingSize) {
+    FlushPending();
   }
-  m_target->Write(inData, inCount);
-  m_written += inCount;
+  if (inCount >= kPendingSize) {
+    const uint64_t at = m_offset + m_written;
+    m_target->Seek(static_cast<int64_t>(at), kPkgSeekBegin);
+    m_target->Write(inData, inCount);
+    m_written += inCount;
+    return;
+  }
+  std::memcpy(m_pending + m_pendingCount, inData, inCount);
+  m_pendingCount += inCount;
+}
+
+void ZipPkgWriteStreamBuf::FlushPending() {
+  if (m_pendingCount == 0) {
+    return;
+  }
+  // Every write positions the file first: read streams may move it in between.
+  const uint64_t at = m_offset + m_written;
+  m_target->Seek(static_cast<int64_t>(at), kPkgSeekBegin);
+  m_target->Write(m_pending, m_pendingCount);
+  m_written += m_pendingCount;
+  m_pendingCount = 0;
 }
 
 void ZipPkgWriteStreamBuf::Finish() {
@@ -144,6 +162,7 @@ void ZipPkgWriteStreamBuf::Finish() {
       throw PackageException(kPkgErrClosePackage);
     }
   }
+  FlushPending();
   m_finished = true;
 }
 

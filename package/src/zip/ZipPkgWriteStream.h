@@ -28,6 +28,8 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
  public:
   static constexpr std::size_t kOutputBlock = 4096;
   static constexpr std::size_t kInputArea = 16384;
+  // Output blocks are gathered into writes of this size.
+  static constexpr std::size_t kPendingSize = 65536;
 
   // Code 32 when the compressor cannot be set up.
   ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw);
@@ -50,6 +52,7 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
   void Consume(const char* inData, std::size_t inCount);
   void Deflate(const char* inData, std::size_t inCount, int inFlush);
   void WriteOut(const void* inData, std::size_t inCount);
+  void FlushPending();
   void DrainArea();
 
   PkgFSFilePtr m_target;
@@ -64,6 +67,8 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
   z_stream m_zstream;
   char m_area[kInputArea];
   unsigned char m_output[kOutputBlock];
+  unsigned char m_pending[kPendingSize];
+  std::size_t m_pendingCount = 0;
 };
 
 class ZipPkgWriteStream : public IPkgStream {
