@@ -3,6 +3,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "PkgFSFileName.h"
 #include "XPkgFile.h"
 #include "pkg/PkgException.h"
 #include "pkg/PkgFileSystem.h"
@@ -14,18 +15,6 @@ namespace {
 // Larger than the runtime's default so that block reads of package data and writes of
 // temporary files need few system calls.
 constexpr std::size_t kFileBufferSize = 64 * 1024;
-
-class BasePkgFSFileName : public IPkgFSFileName {
- public:
-  BasePkgFSFileName(IPkgFileSystem* inFileSystem, std::string inPath)
-      : m_fileSystem(inFileSystem), m_path(std::move(inPath)) {}
-  IPkgFileSystem* GetFileSystem() const override { return m_fileSystem; }
-  std::string GetPath() const override { return m_path; }
-
- private:
-  IPkgFileSystem* m_fileSystem;
-  std::string m_path;
-};
 
 class BasePkgFSFile : public IPkgFSFile {
  public:
@@ -220,7 +209,7 @@ void BasePkgFileSystem::RemoveFile(const PkgFSFileNamePtr& inFileName) {
 }
 
 PkgFSFileNamePtr BasePkgFileSystem::MakeFileName(const std::string& inPath) {
-  return PkgFSFileNamePtr(new BasePkgFSFileName(this, inPath));
+  return PkgFSFileNamePtr(new PkgFSFileName(this, inPath));
 }
 
 }  // namespace pkg

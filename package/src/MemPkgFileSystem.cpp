@@ -3,24 +3,13 @@
 #include <cstring>
 #include <limits>
 
+#include "PkgFSFileName.h"
 #include "pkg/PkgException.h"
 #include "pkg/PkgMemFileSystem.h"
 
 namespace pkg {
 
 namespace {
-
-class MemPkgFSFileName : public IPkgFSFileName {
- public:
-  MemPkgFSFileName(IPkgFileSystem* inFileSystem, std::string inPath)
-      : m_fileSystem(inFileSystem), m_path(std::move(inPath)) {}
-  IPkgFileSystem* GetFileSystem() const override { return m_fileSystem; }
-  std::string GetPath() const override { return m_path; }
-
- private:
-  IPkgFileSystem* m_fileSystem;
-  std::string m_path;
-};
 
 // A file over a shared byte vector; the position may lie beyond the end (reads there return 0,
 // writes there fill the gap with zeros).
@@ -161,7 +150,7 @@ void MemPkgFileSystem::RemoveFile(const PkgFSFileNamePtr& inFileName) {
 }
 
 PkgFSFileNamePtr MemPkgFileSystem::MakeFileName(const std::string& inPath) {
-  return PkgFSFileNamePtr(new MemPkgFSFileName(this, inPath));
+  return PkgFSFileNamePtr(new PkgFSFileName(this, inPath));
 }
 
 void MemPkgFileSystem::AddFile(const std::string& inPath, Bytes inBytes) {

@@ -235,6 +235,7 @@ class ZipPackage : public BasePackage {
   // Drops everything an update made (staging, new entries, removals); the store is restored by
   // the caller.
   void DropUpdate();
+  void ResetUpdateState(std::exception_ptr& ioFirst);
   // Re-reads the central directory of the package file just written and rebinds the entries.
   void AdoptWritten();
   // The mode the package file is opened with: a new package (out and trunc without in) is also

@@ -339,6 +339,28 @@ void ZipPackage::CancelUpdate() {
   DropUpdate();
 }
 
+// Closes and removes the update's staging file and leaves the update state; a failure is kept in
+// ioFirst so that the rest of the reset still happens.
+void ZipPackage::ResetUpdateState(std::exception_ptr& ioFirst) {
+  if (m_stageFile) {
+    PkgFSFilePtr file = std::move(m_stageFile);
+    PkgFSFileNamePtr name = std::move(m_stageName);
+    m_stageFile.reset();
+    m_stageName.reset();
+    KeepFirst(ioFirst, [&file] { file->Close(); });
+    KeepFirst(ioFirst, [&name] {
+      if (name) {
+        name->GetFileSystem()->RemoveFile(name);
+      }
+    });
+  }
+  m_stageEnd = 0;
+  m_targetName.reset();
+  m_update = UpdateKind::kNone;
+  m_updateMode = 0;
+  m_modified = false;
+}
+
 void ZipPackage::DropUpdate() {
   if (!IsInUpdate()) {
     return;
@@ -365,23 +387,7 @@ void ZipPackage::DropUpdate() {
     ++it;
   }
   m_createdEntries.clear();
-  if (m_stageFile) {
-    PkgFSFilePtr file = std::move(m_stageFile);
-    PkgFSFileNamePtr name = std::move(m_stageName);
-    m_stageFile.reset();
-    m_stageName.reset();
-    KeepFirst(first, [&file] { file->Close(); });
-    KeepFirst(first, [&name] {
-      if (name) {
-        name->GetFileSystem()->RemoveFile(name);
-      }
-    });
-  }
-  m_stageEnd = 0;
-  m_targetName.reset();
-  m_update = UpdateKind::kNone;
-  m_updateMode = 0;
-  m_modified = false;
+  ResetUpdateState(first);
   m_properties->CancelUpdate();
   if (first) {
     std::rethrow_exception(first);
@@ -573,23 +579,7 @@ void ZipPackage::AdoptWritten() {
   }
   m_createdEntries.clear();
   std::exception_ptr first;
-  if (m_stageFile) {
-    PkgFSFilePtr file = std::move(m_stageFile);
-    PkgFSFileNamePtr name = std::move(m_stageName);
-    m_stageFile.reset();
-    m_stageName.reset();
-    KeepFirst(first, [&file] { file->Close(); });
-    KeepFirst(first, [&name] {
-      if (name) {
-        name->GetFileSystem()->RemoveFile(name);
-      }
-    });
-  }
-  m_stageEnd = 0;
-  m_targetName.reset();
-  m_update = UpdateKind::kNone;
-  m_updateMode = 0;
-  m_modified = false;
+  ResetUpdateState(first);
   m_properties->EndUpdate();
   if (first) {
     std::rethrow_exception(first);
