@@ -14,19 +14,6 @@
 
 namespace {
 
-TZFile FileAt(const std::string& inPath) { return TZFile(TZString(inPath.c_str(), 1)); }
-
-std::string Hex(const std::string& inBytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : inBytes) {
-    if (!text.empty()) text += ' ';
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text;
-}
-
 // More than 4 GiB: positions past 2^32 and the copy of such a file keep every byte in place.
 TEST(LargeFile, WrittenAndCopiedPastFourGibibytes) {
   TestFolder folder;

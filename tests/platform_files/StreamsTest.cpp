@@ -19,19 +19,6 @@ namespace {
 
 const uint32_t kWriteCreate = FileXferBytes::kOpenWrite | FileXferBytes::kOpenCreate;
 
-TZFile FileAt(const std::string& inPath) { return TZFile(TZString(inPath.c_str(), 1)); }
-
-std::string Hex(const std::string& inBytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : inBytes) {
-    if (!text.empty()) text += ' ';
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text;
-}
-
 std::string Pattern(size_t inSize, uint32_t inSeed) {
   std::string bytes(inSize, '\0');
   std::mt19937 random(inSeed);

@@ -14,7 +14,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/TZFile.h"
 #include "platform/TZLogger.h"
+#include "platform/TZString.h"
 
 class TestFolder {
  public:
@@ -73,4 +75,19 @@ inline std::string LoggedDuring(const std::function<void()>& inAction) {
   inAction();
   logger.SetLogFile(previous);
   return ReadFileText(path);
+}
+
+// A file object for a UTF-8 path.
+inline TZFile FileAt(const std::string& inPath) { return TZFile(TZString(inPath.c_str(), 1)); }
+
+// Bytes as spaced lower-case hex pairs, so a failed comparison shows where the bytes differ.
+inline std::string Hex(const std::string& inBytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char byte : inBytes) {
+    if (!text.empty()) text += ' ';
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text;
 }
