@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
 
 #include "PkgFSFileName.h"
@@ -19,8 +20,13 @@ constexpr std::size_t kFileBufferSize = 64 * 1024;
 class BasePkgFSFile : public IPkgFSFile {
  public:
   BasePkgFSFile(IPkgFileSystem* inFileSystem, PkgFSFileNamePtr inName, int inMode, std::FILE* inFile)
-      : m_fileSystem(inFileSystem), m_name(std::move(inName)), m_mode(inMode), m_file(inFile) {
-    std::setvbuf(m_file, nullptr, _IOFBF, kFileBufferSize);
+      : m_fileSystem(inFileSystem),
+        m_name(std::move(inName)),
+        m_mode(inMode),
+        m_file(inFile),
+        m_buffer(new char[kFileBufferSize]) {
+    // The runtime ignores the size unless it is also given the memory.
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, kFileBufferSize);
   }
 
   ~BasePkgFSFile() override {
@@ -44,39 +50,53 @@ class BasePkgFSFile : public IPkgFSFile {
 
   std::size_t Read(void* outBuffer, std::size_t inCount) override {
     std::FILE* file = Handle();
+    SwitchTo(kReading);
     const std::size_t got = std::fread(outBuffer, 1, inCount, file);
     if (got < inCount && std::ferror(file)) {
       const int error = errno;
       std::clearerr(file);
+      m_position = kUnknown;
       ThrowPkgRuntimeError(error);
     }
+    Advance(got);
     return got;
   }
 
   void Write(const void* inBuffer, std::size_t inCount) override {
     std::FILE* file = Handle();
+    SwitchTo(kWriting);
     const std::size_t put = std::fwrite(inBuffer, 1, inCount, file);
     if (std::ferror(file)) {
       const int error = errno;
       std::clearerr(file);
+      m_position = kUnknown;
       ThrowPkgRuntimeError(error);
     }
+    Advance(put);
     if (put != inCount) {
       throw PackageIOException(kPkgErrWriteFile);
     }
   }
 
+  // Every reader of a shared package file positions it before each read; a seek to where the
+  // file already is would only throw away the runtime's buffer, so it is skipped.
   void Seek(int64_t inOffset, int inOrigin) override {
-    if (!XPkgSeek(Handle(), inOffset, inOrigin)) {
-      ThrowPkgRuntimeError(errno);
+    if (inOrigin == kPkgSeekBegin && m_position != kUnknown && inOffset == m_position) {
+      return;
     }
+    RealSeek(inOffset, inOrigin);
+    m_position = inOrigin == kPkgSeekBegin ? inOffset : kUnknown;
   }
 
   int64_t Tell() override {
+    if (m_position != kUnknown) {
+      return m_position;
+    }
     const int64_t position = XPkgTell(Handle());
     if (position < 0) {
       ThrowPkgRuntimeError(errno);
     }
+    m_position = position;
     return position;
   }
 
@@ -99,6 +119,9 @@ class BasePkgFSFile : public IPkgFSFile {
   PkgFSFileNamePtr GetFileName() const override { return m_name; }
 
  private:
+  enum Direction { kIdle, kReading, kWriting };
+  static constexpr int64_t kUnknown = -1;
+
   std::FILE* Handle() const {
     if (m_file == nullptr) {
       throw PackageIOException(kPkgErrUnsupportedOperation);
@@ -106,10 +129,37 @@ class BasePkgFSFile : public IPkgFSFile {
     return m_file;
   }
 
+  void RealSeek(int64_t inOffset, int inOrigin) {
+    m_direction = kIdle;
+    if (!XPkgSeek(Handle(), inOffset, inOrigin)) {
+      m_position = kUnknown;
+      ThrowPkgRuntimeError(errno);
+    }
+  }
+
+  // The C runtime needs a seek between a read and a following write, and the other way round.
+  void SwitchTo(Direction inDirection) {
+    if (m_direction != inDirection && m_direction != kIdle) {
+      RealSeek(0, kPkgSeekCurrent);
+    }
+    m_direction = inDirection;
+  }
+
+  void Advance(std::size_t inCount) {
+    if (m_position != kUnknown) {
+      m_position += static_cast<int64_t>(inCount);
+    }
+  }
+
   IPkgFileSystem* m_fileSystem;
   PkgFSFileNamePtr m_name;
   int m_mode;
   std::FILE* m_file;
+  // The runtime's buffer; the stream is closed before it is freed.
+  std::unique_ptr<char[]> m_buffer;
+  // Where the runtime's position is, or kUnknown, and what the last transfer was.
+  int64_t m_position = 0;
+  Direction m_direction = kIdle;
 };
 
 const char* ModeText(int inMode) {

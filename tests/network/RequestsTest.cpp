@@ -167,8 +167,8 @@ TEST_F(Requests, PingHelper) {
     EXPECT_EQ(helper.GetTimeoutSeconds(), 5);
 
     EXPECT_TRUE(helper.SendRequest(T(Servers().NginxHttp("/telvo/ping?uid=u1&name=Launch"))));
-    EXPECT_NE(Slurp(Servers().TelvoLog()).find("\"/telvo/ping?uid=u1&name=Launch\" 200"),
-              std::string::npos);
+    const std::string line = "\"/telvo/ping?uid=u1&name=Launch\" 200";
+    EXPECT_NE(Servers().WaitForTelvoLog({line}).find(line), std::string::npos);
     EXPECT_TRUE(helper.SendRequest(T(Servers().NginxHttp("/no-such-page"))));  // 404 is no error
     EXPECT_TRUE(helper.SendRequest(T(Servers().FaultHttp("/redirect/pingtarget.bin"))));
     bool followed = false;
@@ -196,7 +196,9 @@ TEST_F(Requests, PingHelperFromSeveralThreads) {
     for (auto& t : threads) t.join();
     ITZInternetFileDownloader::SetCurlInitialized(false);
     EXPECT_EQ(sent.load(), 8);
-    const std::string log = Slurp(Servers().TelvoLog());
+    std::vector<std::string> texts;
+    for (int i = 0; i < 8; ++i) texts.push_back("uid=t" + std::to_string(i) + "\"");
+    const std::string log = Servers().WaitForTelvoLog(texts);
     for (int i = 0; i < 8; ++i)
         EXPECT_NE(log.find("uid=t" + std::to_string(i) + "\""), std::string::npos) << i;
 }

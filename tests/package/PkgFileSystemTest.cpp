@@ -1,6 +1,10 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +168,65 @@ TEST(PkgFileSystem, NoTempFolderMeansCode48) {
 TEST(PkgFileSystem, UnwritableTempFolderIsCode50) {
   pkg::BasePkgFileSystem fs("/nonexistent-folder-for-tzpkg", 1, 1);
   EXPECT_EQ(CodeOf([&] { fs.CreateTempFile(); }), 50);
+}
+
+// The built-in file skips seeks to where it already is and switches between reading and writing
+// itself; a long random mix of seeks, reads, writes and tells, across its buffer's size, must
+// give the same bytes and positions as the in-memory file.
+TEST(PkgFileSystem, MixedTransfersMatchTheInMemoryFile) {
+  ScratchDir dir("fs_mixed");
+  pkg::BasePkgFileSystem real(dir.Path().string(), 1, 1);
+  pkg::MemPkgFileSystem memory;
+  auto a = real.CreateTempFile();
+  auto b = memory.CreateTempFile();
+  std::mt19937 rng(20261211);
+  std::vector<char> data(200000), gotA(200000), gotB(200000);
+  for (auto& c : data) {
+    c = static_cast<char>(rng());
+  }
+  int64_t size = 0;
+  for (int step = 0; step < 3000; ++step) {
+    SCOPED_TRACE("step " + std::to_string(step));
+    const std::size_t count = rng() % 4 == 0 ? rng() % 150000 : rng() % 600;
+    switch (rng() % 6) {
+      case 0: {  // back to where the file is, as every reader of a shared file does
+        const int64_t here = a->Tell();
+        ASSERT_EQ(here, b->Tell());
+        a->Seek(here, pkg::kPkgSeekBegin);
+        b->Seek(here, pkg::kPkgSeekBegin);
+        break;
+      }
+      case 1: {
+        const int64_t target = static_cast<int64_t>(rng() % static_cast<uint32_t>(size + 1));
+        a->Seek(target, pkg::kPkgSeekBegin);
+        b->Seek(target, pkg::kPkgSeekBegin);
+        break;
+      }
+      case 2:
+        a->Seek(0, pkg::kPkgSeekEnd);
+        b->Seek(0, pkg::kPkgSeekEnd);
+        break;
+      case 3:
+      case 4: {
+        const std::size_t readA = a->Read(gotA.data(), count);
+        ASSERT_EQ(readA, b->Read(gotB.data(), count));
+        ASSERT_TRUE(std::equal(gotA.begin(), gotA.begin() + static_cast<std::ptrdiff_t>(readA), gotB.begin()));
+        break;
+      }
+      default: {
+        const std::size_t offset = rng() % (data.size() - count);
+        a->Write(data.data() + offset, count);
+        b->Write(data.data() + offset, count);
+        size = std::max(size, b->Tell());
+        break;
+      }
+    }
+    ASSERT_EQ(a->Tell(), b->Tell());
+  }
+  a->Flush();
+  std::ifstream in(a->GetFileName()->GetPath(), std::ios::binary);
+  const std::vector<uint8_t> onDisk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(onDisk == memory.GetFile(b->GetFileName()->GetPath()));
 }
 
 TEST(PkgFileSystem, InMemoryFileGrowsWithZerosBeyondItsEnd) {

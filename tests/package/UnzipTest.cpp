@@ -121,6 +121,20 @@ TEST(Unzip, ExtractsLikeInfoZip) {
   }
 }
 
+// Deflated entries are inflated straight into their files: with no usable temporary folder at
+// all, unpacking still succeeds.
+TEST(Unzip, NeedsNoTemporaryFolder) {
+  const fs::path aside = kTempFolder.string() + ".aside";
+  fs::rename(kTempFolder, aside);
+  std::ofstream(kTempFolder) << "a file where the temporary folder was";
+  ScratchDir dir("unzip_notemp");
+  const int result = Unzip(Fixture("tool_infozip_deflate.zip"), dir.Path() / "ours");
+  fs::remove(kTempFolder);
+  fs::rename(aside, kTempFolder);
+  ASSERT_EQ(result, 0);
+  EXPECT_TRUE(Tree(dir.Path() / "ours") == UnzipReference(Fixture("tool_infozip_deflate.zip"), dir.Path() / "ref"));
+}
+
 TEST(Unzip, BrokenArchivesFailTheCallAndKeepWhatCameBefore) {
   struct Row {
     const char* fixture;

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <thread>
@@ -141,6 +142,19 @@ std::string TestServers::FaultHttps(const std::string& path) const {
 }
 std::string TestServers::FaultWrongHost(const std::string& path) const {
     return Url("https", "127.0.0.1", m_faultWrongHostPort, path);
+}
+
+std::string TestServers::WaitForTelvoLog(const std::vector<std::string>& inTexts) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        std::ifstream in(m_telvoLog, std::ios::binary);
+        const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const bool all = std::all_of(inTexts.begin(), inTexts.end(), [&](const std::string& text) {
+            return log.find(text) != std::string::npos;
+        });
+        if (all || std::chrono::steady_clock::now() >= deadline) return log;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 std::string TestServers::MakeFile(const std::string& name, std::uint64_t size,

@@ -33,6 +33,10 @@ public:
     const std::string& CaFile() const { return m_caFile; }
     const std::string& OtherCaFile() const { return m_otherCaFile; }
     const std::string& TelvoLog() const { return m_telvoLog; }
+    // nginx writes a request's log line after it has sent the response, so a client may look
+    // before it is there: waits up to 5 s for every text of inTexts to appear in the telvo log,
+    // and returns the log as it then stands.
+    std::string WaitForTelvoLog(const std::vector<std::string>& inTexts) const;
 
     // URLs for a path that starts with "/".
     std::string NginxHttps(const std::string& path, const std::string& host = "127.0.0.1") const;

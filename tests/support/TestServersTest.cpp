@@ -78,7 +78,8 @@ TEST(TestServers, HandshakeAndPingLog) {
     EXPECT_NE(r.body.find("\"result\": \"success\""), std::string::npos) << r.body;
     r = Get(s.NginxHttp("/telvo/ping?uid=7&name=Launch"));
     EXPECT_EQ(r.status, 200);
-    EXPECT_NE(Slurp(s.TelvoLog()).find("\"/telvo/ping?uid=7&name=Launch\" 200"), std::string::npos);
+    const std::string line = "\"/telvo/ping?uid=7&name=Launch\" 200";
+    EXPECT_NE(s.WaitForTelvoLog({line}).find(line), std::string::npos);
 }
 
 TEST(TestServers, FaultsBehaveAsNamed) {

@@ -1,5 +1,6 @@
 #include "ziputils/TZInternalZipUtils.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <memory>
@@ -55,6 +56,12 @@ void WriteBlock(ITZStream& inWriter, const char* inBytes, std::size_t inCount) {
   }
 }
 
+// Copies the entry's data into the target in one pass. The stream is read from start to end
+// without moving, so a deflated entry is inflated straight into the target rather than first
+// into a temporary file: the package needs no second copy's room in the temporary folder, and
+// every byte is written once. The central directory's size bounds the read (the library stops a
+// deflated entry that inflates past it), and the bytes written are checked against its size and
+// CRC-32 afterwards.
 void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inComponents) {
   pkg::PkgStreamPtr stream = inFile.OpenStream(pkg::kPkgModeIn, false);
   TZFile target(TargetPath(inComponents));
@@ -67,42 +74,27 @@ void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inCompon
     throw TZUnzipError("cannot open the target file");
   }
 
-  stream->seekg(0, std::ios::end);
-  const std::streamoff size = stream->tellg();
-  stream->seekg(0, std::ios::beg);
-
+  const uint64_t size = inFile.GetSize64();
+  const std::size_t blockSize = static_cast<std::size_t>(std::max<uint64_t>(1, std::min<uint64_t>(size, kCopyBlock)));
+  std::unique_ptr<char[]> block(new char[blockSize]);
   uint64_t written = 0;
   uint32_t crc = 0;
-  if (size >= 0 && static_cast<uint64_t>(size) <= kCopyBlock) {
-    std::unique_ptr<char[]> block(new char[static_cast<std::size_t>(size) + 1]);
-    stream->read(block.get(), size);
+  for (;;) {
+    stream->read(block.get(), static_cast<std::streamsize>(blockSize));
     const std::size_t got = static_cast<std::size_t>(stream->gcount());
+    if (got == 0) {
+      break;
+    }
     WriteBlock(*writer, block.get(), got);
     crc = UpdateCRC(crc, block.get(), got);
-    written = got;
-    // Data beyond the size found would be more than the entry holds.
-    if (stream->good() && stream->get() != std::char_traits<char>::eof()) {
-      throw TZUnzipError("entry longer than its size");
-    }
-  } else {
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    while (!stream->eof() && !stream->fail() && !stream->bad()) {
-      stream->read(block.get(), static_cast<std::streamsize>(kCopyBlock));
-      const std::size_t got = static_cast<std::size_t>(stream->gcount());
-      if (got == 0) {
-        break;
-      }
-      WriteBlock(*writer, block.get(), got);
-      crc = UpdateCRC(crc, block.get(), got);
-      written += got;
-    }
+    written += got;
   }
   stream->Close();
   if (!writer->Flush()) {
     throw TZUnzipError("flush failed");
   }
   writer.reset();
-  if (written != inFile.GetSize64() || crc != inFile.GetCRC()) {
+  if (written != size || crc != inFile.GetCRC()) {
     throw TZUnzipError("size or CRC-32 differs from the central directory");
   }
 }

@@ -15,9 +15,11 @@
 // An entry with an empty name is skipped. Existing files are overwritten. Times and attributes
 // stored in the archive are not applied.
 //
+// Each entry is read once from start to end and written straight into its file: unpacking makes
+// no temporary files and needs no room beyond the destination.
+//
 // Threads: the destination is held in one process-wide variable during a call, so only one
-// Unzip may run at a time in a process. Temporary files of deflated entries live in the
-// temporary folder until the package is closed at the end of the call.
+// Unzip may run at a time in a process.
 #pragma once
 
 #include <string>
