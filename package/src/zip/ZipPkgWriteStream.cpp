@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "pkg/PkgException.h"
 #include "zip/ZipPackage.h"
@@ -14,7 +13,9 @@ namespace {
 constexpr int kDeflateLevel = 6;
 constexpr int kDeflateWindowBits = -15;
 constexpr int kDeflateMemLevel = 9;
-constexpr std::size_t kMaxChunk = std::numeric_limits<uInt>::max() / 2;
+// Large writes are taken in pieces of this size, so that the CRC-32 and the compressor read
+// each piece while it is still in the processor's cache.
+constexpr std::size_t kMaxChunk = 65536;
 }  // namespace
 
 // ---- ZpWriteState
