@@ -31,6 +31,19 @@ void PkgPropertyMgr::SetRecordProperty(const std::string& inName, int inKey, con
   value.flag = inFlag;
 }
 
+bool PkgPropertyMgr::GetClientRecordProperty(const std::string& inName, int inKey, std::string& outValue) const {
+  const auto entry = m_store.find(inName);
+  if (entry == m_store.end()) {
+    return false;
+  }
+  const auto value = entry->second.find(inKey);
+  if (value == entry->second.end() || value->second.flag != 1) {
+    return false;
+  }
+  outValue = value->second.text;
+  return true;
+}
+
 void PkgPropertyMgr::CheckDocumentKey(const std::string& inName, int inKey) const {
   if (!m_hasParser) {
     throw PackageException(kPkgErrUnsupportedOperation);

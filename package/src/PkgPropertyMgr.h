@@ -47,6 +47,8 @@ class PkgPropertyMgr {
   // key is code 22. A missing value is the empty text.
   std::string GetRecordProperty(const std::string& inName, int inKey) const;
   void SetRecordProperty(const std::string& inName, int inKey, const std::string& inValue, int inFlag);
+  // A record key's value set by the client (flag 1): false when there is none.
+  bool GetClientRecordProperty(const std::string& inName, int inKey, std::string& outValue) const;
 
   // Document keys: code 23 without an XML parser; with one, code 22 for a key outside 2000 to
   // 2002 or for the name "/". Setting also needs an update in progress (code 28). Both load the

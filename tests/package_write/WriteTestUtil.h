@@ -30,13 +30,37 @@ inline std::string ReadText(const std::filesystem::path& inPath) {
 
 inline std::string Quote(const std::filesystem::path& inPath) { return "'" + inPath.string() + "'"; }
 
-// Python's zipfile: testzip must find no bad entry; writes the names, one a line, to inNames.
+// Python's zipfile: testzip must find no bad entry, and every local header must agree with its
+// central header (name, method, date and time, and, without a data descriptor, CRC-32 and sizes,
+// from the ZIP64 block when the 32-bit fields say so). Writes the names, one a line, to inNames.
 inline int PythonTestZip(const std::filesystem::path& inZip, const std::filesystem::path& inNames,
                          const std::filesystem::path& inLog) {
   const std::string script =
-      "import sys, zipfile\n"
+      "import struct, sys, zipfile\n"
       "z = zipfile.ZipFile(sys.argv[1])\n"
       "bad = z.testzip()\n"
+      "raw = open(sys.argv[1], 'rb')\n"
+      "for info in z.infolist():\n"
+      "    raw.seek(info.header_offset)\n"
+      "    (sig, ver, flags, method, t, d, crc, csize, usize, nlen, xlen) = struct.unpack('<IHHHHHIIIHH', raw.read(30))\n"
+      "    name = raw.read(nlen)\n"
+      "    extra = raw.read(xlen)\n"
+      "    if usize == 0xFFFFFFFF or csize == 0xFFFFFFFF:\n"
+      "        at = 0\n"
+      "        while at + 4 <= len(extra):\n"
+      "            (bid, size) = struct.unpack('<HH', extra[at:at + 4])\n"
+      "            if bid == 1:\n"
+      "                (usize, csize) = struct.unpack('<QQ', extra[at + 4:at + 20])\n"
+      "            at += 4 + size\n"
+      "    stamp = ((d >> 9) + 1980, (d >> 5) & 15, d & 31, t >> 11, (t >> 5) & 63, (t & 31) * 2)\n"
+      "    local = (name.decode('utf-8'), method, stamp)\n"
+      "    wanted = (info.filename, info.compress_type, info.date_time)\n"
+      "    if flags & 8 == 0:\n"
+      "        local += (crc, csize, usize)\n"
+      "        wanted += (info.CRC, info.compress_size, info.file_size)\n"
+      "    if sig != 0x04034B50 or local != wanted:\n"
+      "        print('local header of', info.filename, local, 'central', wanted)\n"
+      "        bad = info.filename\n"
       "open(sys.argv[2], 'w').write(''.join(n + chr(10) for n in z.namelist()))\n"
       "sys.exit(0 if bad is None else 3)\n";
   const std::filesystem::path scriptPath = inNames.string() + ".py";

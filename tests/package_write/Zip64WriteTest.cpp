@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "WriteTestUtil.h"
+#include "pkg/PkgOptions.h"
 
 namespace {
 
@@ -11,48 +12,70 @@ using pkgtest::ScratchDir;
 
 constexpr uint64_t kBigSize = (uint64_t{4} << 30) + (uint64_t{3} << 20) + 17;
 
+// The big entry is written in a new package's first update (straight into the package file,
+// whose local header is rewritten with a ZIP64 block at the end), and in a later update (staged
+// and copied at the commit), with and without data descriptors.
 TEST(Zip64Write, EntryOverFourGiB) {
-  ScratchDir scratch("zip64-big");
-  const auto zip = scratch.Path() / "big.zip";
-  const auto log = scratch.Path() / "tool.log";
-  {
-    auto package = ZipPackageFactory::GetInstance()->CreatePackage(zip.string(), "", true, nullptr,
-                                                                   pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
-    writetest::WriteEntry(package, "before.txt", "small entry before");
-    auto stream = package->GetEntry("zeros.bin", false)->OpenStream(pkg::kPkgModeOut, false);
-    const std::string block(1 << 20, '\0');
-    for (uint64_t done = 0; done < kBigSize;) {
-      const uint64_t count = std::min<uint64_t>(block.size(), kBigSize - done);
-      stream->write(block.data(), static_cast<std::streamsize>(count));
-      done += count;
+  struct Row {
+    const char* name;
+    bool laterUpdate;
+    bool descriptors;
+  };
+  for (const Row& row : {Row{"first update", false, false}, Row{"first update, descriptors", false, true},
+                         Row{"later update", true, false}}) {
+    SCOPED_TRACE(row.name);
+    ScratchDir scratch("zip64-big");
+    const auto zip = scratch.Path() / "big.zip";
+    const auto log = scratch.Path() / "tool.log";
+    {
+      boost::shared_ptr<pkg::BasePkgOptions> options(new pkg::BasePkgOptions());
+      options->SetOption(pkg::IPkgOptions::kOptionDataDescriptor, row.descriptors ? 1 : 0);
+      auto package = ZipPackageFactory::GetInstance()->CreatePackage(zip.string(), "", true, nullptr, options,
+                                                                     pkg::XMLParserPtr());
+      writetest::WriteEntry(package, "before.txt", "small entry before");
+      if (row.laterUpdate) {
+        package->CommitUpdate();
+        package->BeginUpdate();
+      }
+      auto stream = package->GetEntry("zeros.bin", false)->OpenStream(pkg::kPkgModeOut, false);
+      const std::string block(1 << 20, '\0');
+      for (uint64_t done = 0; done < kBigSize;) {
+        const uint64_t count = std::min<uint64_t>(block.size(), kBigSize - done);
+        stream->write(block.data(), static_cast<std::streamsize>(count));
+        done += count;
+      }
+      stream->Close();
+      writetest::WriteEntry(package, "after.txt", "small entry after");
+      package->CommitUpdate();
+      package->Close();
     }
-    stream->Close();
-    writetest::WriteEntry(package, "after.txt", "small entry after");
-    package->CommitUpdate();
-    package->Close();
-  }
-  EXPECT_EQ(writetest::Run("unzip -tq " + writetest::Quote(zip), log), 0) << writetest::ReadText(log);
-  EXPECT_EQ(writetest::PythonTestZip(zip, scratch.Path() / "names.txt", log), 0) << writetest::ReadText(log);
+    EXPECT_EQ(writetest::Run("unzip -tq " + writetest::Quote(zip), log), 0) << writetest::ReadText(log);
+    EXPECT_EQ(writetest::PythonTestZip(zip, scratch.Path() / "names.txt", log), 0) << writetest::ReadText(log);
+    // bsdtar reads the entries one after the other from their local headers.
+    EXPECT_EQ(writetest::Run("bsdtar -tvf " + writetest::Quote(zip), log), 0) << writetest::ReadText(log);
+    EXPECT_NE(writetest::ReadText(log).find(std::to_string(kBigSize)), std::string::npos) << writetest::ReadText(log);
+    EXPECT_NE(writetest::ReadText(log).find("after.txt"), std::string::npos) << writetest::ReadText(log);
 
-  auto package = ZipPackageFactory::GetInstance()->OpenPackage(zip.string(), pkg::kPkgModeIn, nullptr,
-                                                               pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
-  auto big = package->GetEntry("zeros.bin", true);
-  EXPECT_EQ(big->GetSize64(), kBigSize);
-  EXPECT_EQ(big->GetSize(), 0xFFFFFFFFu);
-  auto stream = big->OpenStream(pkg::kPkgModeIn, false);
-  std::string block(1 << 20, 'x');
-  uint64_t total = 0;
-  bool allZero = true;
-  while (*stream) {
-    stream->read(&block[0], static_cast<std::streamsize>(block.size()));
-    const auto got = static_cast<std::size_t>(stream->gcount());
-    allZero = allZero && block.find_first_not_of('\0', 0) >= got;
-    total += got;
+    auto package = ZipPackageFactory::GetInstance()->OpenPackage(zip.string(), pkg::kPkgModeIn, nullptr,
+                                                                 pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
+    auto big = package->GetEntry("zeros.bin", true);
+    EXPECT_EQ(big->GetSize64(), kBigSize);
+    EXPECT_EQ(big->GetSize(), 0xFFFFFFFFu);
+    auto stream = big->OpenStream(pkg::kPkgModeIn, false);
+    std::string block(1 << 20, 'x');
+    uint64_t total = 0;
+    bool allZero = true;
+    while (*stream) {
+      stream->read(&block[0], static_cast<std::streamsize>(block.size()));
+      const auto got = static_cast<std::size_t>(stream->gcount());
+      allZero = allZero && block.find_first_not_of('\0', 0) >= got;
+      total += got;
+    }
+    EXPECT_EQ(total, kBigSize);
+    EXPECT_TRUE(allZero);
+    auto after = package->GetEntry("after.txt", true)->OpenStream(pkg::kPkgModeIn, false);
+    EXPECT_EQ(pkgtest::ReadAll(*after), "small entry after");
   }
-  EXPECT_EQ(total, kBigSize);
-  EXPECT_TRUE(allZero);
-  auto after = package->GetEntry("after.txt", true)->OpenStream(pkg::kPkgModeIn, false);
-  EXPECT_EQ(pkgtest::ReadAll(*after), "small entry after");
 }
 
 TEST(Zip64Write, SeventyThousandEntries) {
@@ -79,6 +102,8 @@ TEST(Zip64Write, SeventyThousandEntries) {
     ++listed;
   }
   EXPECT_EQ(listed, kCount);
+  EXPECT_EQ(writetest::Run("bsdtar -tf " + writetest::Quote(zip), log), 0) << writetest::ReadText(log);
+  EXPECT_NE(writetest::ReadText(log).find("d9/f69999.txt"), std::string::npos);
 
   const auto entries = writetest::ReadBack(zip.string());
   ASSERT_EQ(entries.size(), static_cast<std::size_t>(kCount));

@@ -154,6 +154,34 @@ const RoundTrip kRoundTrips[] = {
        return Entries{{"one.txt", "one"}, {"two.txt", Repeated(100)}};
      },
      true},
+    {"first update: entry written twice, one removed, mimetype last",
+     [](const std::string& inPath) {
+       auto package = Create(inPath);
+       WriteEntry(package, "a.txt", Repeated(3000));
+       WriteEntry(package, "b.txt", "gone");
+       WriteEntry(package, "a.txt", "second text");
+       package->GetEntry("b.txt", true)->Remove();
+       package->SetMimeType("application/x-morlix-test");
+       package->CommitUpdate();
+       package->Close();
+       return Entries{{"mimetype", "application/x-morlix-test"}, {"a.txt", "second text"}};
+     },
+     true},
+    {"first update: directory created while a stream is open",
+     [](const std::string& inPath) {
+       auto package = Create(inPath);
+       auto stream = package->GetEntry("f.bin", false)->OpenStream(pkg::kPkgModeOut, false);
+       const std::string data = RandomBytes(200000, 4);
+       stream->write(data.data(), 100000);
+       package->GetDirectory("d", false)->Create();
+       stream->write(data.data() + 100000, 100000);
+       stream->Close();
+       WriteEntry(package, "d/g.txt", "g");
+       package->CommitUpdate();
+       package->Close();
+       return Entries{{"f.bin", RandomBytes(200000, 4)}, {"d/", ""}, {"d/g.txt", "g"}};
+     },
+     true},
     {"data descriptors (option 0)",
      [](const std::string& inPath) {
        boost::shared_ptr<pkg::BasePkgOptions> options(new pkg::BasePkgOptions());
@@ -302,6 +330,155 @@ TEST(ZipWrite, RepairOptionGuardsTheMimetypeConvention) {
   EXPECT_EQ(CodeOf([&] { mimetype->OpenStream(pkg::kPkgModeOut, false); }), pkg::kPkgErrConformance);
   mimetype->SetCompression(pkg::kPkgCompressionStored);
   WriteEntry(package, "other.txt", "fine");
+  package->CommitUpdate();
+  package->Close();
+}
+
+// The first update of a new package writes its entries straight into the package file, with no
+// staging file; a cancel leaves the file empty, as it was; later updates stage, so that the
+// package stays intact until their commit.
+TEST(ZipWrite, FirstUpdateWritesIntoThePackageFile) {
+  pkg::MemPkgFileSystem fileSystem;
+  auto* factory = ZipPackageFactory::GetInstance();
+  auto package =
+      factory->CreatePackage("mem.zip", "", true, &fileSystem, pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
+  WriteEntry(package, "a.txt", Repeated(10000));
+  EXPECT_EQ(fileSystem.GetFileCount(), 1u) << "no staging file";
+  EXPECT_GT(fileSystem.GetFile("mem.zip").size(), 30u);
+  package->CancelUpdate();
+  EXPECT_EQ(fileSystem.GetFile("mem.zip").size(), 0u);
+  EXPECT_EQ(package->GetEntryType("a.txt"), pkg::kPkgEntryNone);
+
+  package->BeginUpdate();
+  WriteEntry(package, "b.txt", Repeated(20000));
+  package->CommitUpdate();
+  const auto committed = fileSystem.GetFile("mem.zip");
+  package->BeginUpdate();
+  WriteEntry(package, "c.txt", "staged");
+  EXPECT_EQ(fileSystem.GetFileCount(), 2u) << "a staging file";
+  EXPECT_EQ(fileSystem.GetFile("mem.zip"), committed);
+  package->CancelUpdate();
+  EXPECT_EQ(fileSystem.GetFile("mem.zip"), committed);
+  package->Close();
+  EXPECT_EQ(fileSystem.GetFileCount(), 1u);
+  auto reopened =
+      factory->OpenPackage("mem.zip", pkg::kPkgModeIn, &fileSystem, pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
+  EXPECT_EQ(pkgtest::ReadAll(*reopened->GetEntry("b.txt", true)->OpenStream(pkg::kPkgModeIn, false)),
+            Repeated(20000));
+  EXPECT_EQ(reopened->GetEntryType("c.txt"), pkg::kPkgEntryNone);
+}
+
+// Names the iteration yields, in order.
+std::vector<std::string> Iterated(const PackagePtr& inPackage, const pkg::PkgDirectoryPtr& inDirectory) {
+  std::vector<std::string> names;
+  for (const pkg::PkgEntryPtr& entry : inPackage->GetEntries(inDirectory, "")) {
+    names.push_back(entry->GetName());
+  }
+  return names;
+}
+
+TEST(ZipWrite, IterationYieldsEntriesCreatedInTheUpdate) {
+  ScratchDir scratch("zipwrite-iterate");
+  const std::string path = (scratch.Path() / "p.zip").string();
+  auto package = Create(path);
+  WriteEntry(package, "old.txt", "old");
+  WriteEntry(package, "sub/old.txt", "old");
+  package->CommitUpdate();
+
+  package->BeginUpdate();
+  WriteEntry(package, "new.txt", "new");
+  WriteEntry(package, "old.txt", "rewritten");
+  package->GetDirectory("made", false)->Create();
+  WriteEntry(package, "sub/new.txt", "new");
+  WriteEntry(package, "gone.txt", "gone");
+  package->GetEntry("gone.txt", true)->Remove();
+  using Names = std::vector<std::string>;
+  // Stored entries first, then the created ones in creation order; removed ones are skipped.
+  EXPECT_EQ(Iterated(package, pkg::PkgDirectoryPtr()), (Names{"old.txt", "sub/old.txt", "new.txt", "made/", "sub/new.txt"}));
+  EXPECT_EQ(Iterated(package, package->GetRootDirectory()), (Names{"old.txt", "sub/", "new.txt", "made/"}));
+  EXPECT_EQ(Iterated(package, package->GetDirectory("sub", true)), (Names{"sub/old.txt", "sub/new.txt"}));
+  package->CancelUpdate();
+  EXPECT_EQ(Iterated(package, pkg::PkgDirectoryPtr()), (Names{"old.txt", "sub/old.txt"}));
+  package->Close();
+}
+
+// Dates set by the client (record keys 0 and 1, the stored bytes in hexadecimal) go into the
+// local and central headers of new, rewritten and kept entries, in every kind of update.
+TEST(ZipWrite, ClientDatesGoIntoTheHeaders) {
+  ScratchDir scratch("zipwrite-dates");
+  // 2017-01-01 12:01:02: date 0x4A21, time 0x6021, each stored low byte first.
+  const std::string date = "214A";
+  const std::string time = "2160";
+  auto stamp = [&](const PackagePtr& inPackage, const std::string& inName) {
+    auto file = inPackage->GetEntry(inName, false);
+    file->SetProperty(pkg::PkgPropertyMgr::kKeyDate, date);
+    file->SetProperty(pkg::PkgPropertyMgr::kKeyTime, time);
+  };
+  struct Row {
+    const char* name;
+    std::function<void(const std::string&)> write;  // stamps "t.txt" and commits
+  };
+  const Row rows[] = {
+      {"new entry, first update",
+       [&](const std::string& inPath) {
+         auto package = Create(inPath);
+         stamp(package, "t.txt");
+         WriteEntry(package, "t.txt", Repeated(5000));
+         package->CommitUpdate();
+       }},
+      {"new entry, later update",
+       [&](const std::string& inPath) {
+         auto package = Create(inPath);
+         WriteEntry(package, "other.txt", "other");
+         package->CommitUpdate();
+         package->BeginUpdate();
+         stamp(package, "t.txt");
+         WriteEntry(package, "t.txt", Repeated(5000));
+         package->CommitUpdate();
+       }},
+      {"kept entry, update",
+       [&](const std::string& inPath) {
+         auto package = Create(inPath);
+         WriteEntry(package, "t.txt", Repeated(5000));
+         package->CommitUpdate();
+         package->BeginUpdate();
+         stamp(package, "t.txt");
+         package->CommitUpdate();
+       }},
+      {"kept entry, update in place",
+       [&](const std::string& inPath) {
+         auto package = Create(inPath);
+         WriteEntry(package, "t.txt", Repeated(5000));
+         package->CommitUpdate();
+         package->BeginUpdateInPlace();
+         stamp(package, "t.txt");
+         WriteEntry(package, "u.txt", "u");
+         package->CommitUpdate();
+       }},
+  };
+  int index = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto zip = scratch.Path() / ("d" + std::to_string(index++) + ".zip");
+    const auto log = scratch.Path() / "tool.log";
+    row.write(zip.string());
+    auto package = ZipPackageFactory::GetInstance()->OpenPackage(zip.string(), pkg::kPkgModeIn, nullptr,
+                                                                 pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
+    auto file = package->GetEntry("t.txt", true);
+    EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyDate), date);
+    EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyTime), time);
+    EXPECT_EQ(pkgtest::ReadAll(*file->OpenStream(pkg::kPkgModeIn, false)), Repeated(5000));
+    package->Close();
+    // The local header carries the same date (checked against the central one).
+    EXPECT_EQ(writetest::PythonTestZip(zip, scratch.Path() / "names.txt", log), 0) << writetest::ReadText(log);
+    EXPECT_EQ(writetest::Run("unzip -Z -T " + writetest::Quote(zip) + " t.txt", log), 0);
+    EXPECT_NE(writetest::ReadText(log).find("20170101.120102"), std::string::npos) << writetest::ReadText(log);
+  }
+  // Once the entry is written in the update its headers are fixed: code 23.
+  auto package = Create((scratch.Path() / "late.zip").string());
+  WriteEntry(package, "t.txt", "t");
+  EXPECT_EQ(CodeOf([&] { package->GetEntry("t.txt", true)->SetProperty(pkg::PkgPropertyMgr::kKeyDate, date); }),
+            pkg::kPkgErrUnsupportedOperation);
   package->CommitUpdate();
   package->Close();
 }

@@ -71,7 +71,7 @@ void Pack(const fs::path& inRoot, const fs::path& inOut, const std::string& inMi
   const fs::path outPath = fs::weakly_canonical(inOut);
   for (const fs::path& path : paths) {
     const std::string name = EntryName(inRoot, path);
-    if (fs::weakly_canonical(path) == outPath) {
+    if (path.filename() == outPath.filename() && fs::weakly_canonical(path) == outPath) {
       continue;  // the package being written, when it lies inside the folder
     }
     if (!inMimeType.empty() && name == "mimetype") {

@@ -9,6 +9,7 @@
 #include "PkgPath.h"
 #include "pkg/PkgException.h"
 #include "zip/ZipPkgStream.h"
+#include "zip/ZipPkgWriteStream.h"
 
 namespace pkg {
 namespace zip {
@@ -134,7 +135,12 @@ PkgStreamPtr ZipPkgFile::OpenStream(int inMode, bool inRaw) {
 
 uint32_t ZipPkgFile::GetSize() const { return Clamp32(m_size); }
 uint32_t ZipPkgFile::GetCompressedSize() const { return Clamp32(GetCompressedSize64()); }
-uint64_t ZipPkgFile::GetCompressedSize64() const { return m_central ? m_central->GetCompressedSize() : 0; }
+uint64_t ZipPkgFile::GetCompressedSize64() const {
+  if (m_staged.present) {
+    return m_staged.compressedSize;
+  }
+  return m_central ? m_central->GetCompressedSize() : 0;
+}
 
 std::string ZipPkgFile::GetProperty(int inKey) const {
   if (inKey <= PkgPropertyMgr::kKeyTypeCreator) {
@@ -145,6 +151,9 @@ std::string ZipPkgFile::GetProperty(int inKey) const {
 
 void ZipPkgFile::SetProperty(int inKey, const std::string& inValue) {
   if (inKey <= PkgPropertyMgr::kKeyTypeCreator) {
+    if (inKey >= 0 && (m_writeStream != nullptr || m_staged.present)) {
+      throw PackageException(kPkgErrUnsupportedOperation);
+    }
     m_package->GetProperties().SetRecordProperty(m_name, inKey, inValue, 1);
     return;
   }
@@ -155,7 +164,7 @@ uint64_t ZipPkgFile::StartPackageData(ZipPkgStreamData& inData, bool inRaw) {
   if (m_staged.present) {
     // Data written in the update in progress.
     const uint64_t size = inRaw ? m_staged.compressedSize : m_staged.size;
-    inData.Start(m_package->GetStagingFile(), inRaw ? kPkgCompressionStored : m_staged.method, m_staged.offset,
+    inData.Start(m_package->GetStagedFile(m_staged), inRaw ? kPkgCompressionStored : m_staged.method, m_staged.offset,
                  m_staged.offset + m_staged.compressedSize, size);
     return size;
   }
@@ -282,37 +291,56 @@ class ZipPackage::ZipPkgEntryIteratorImpl : public IPkgEntryIteratorImpl {
   }
 
  private:
-  // Moves to the first entry at or after the position that the filter accepts.
+  // Moves to the first entry at or after the position that the filter accepts: first through the
+  // central directory, then through the entries created in the update in progress.
   void Advance() {
     m_current = nullptr;
-    const auto& list = m_centralDir->GetEntries();
-    for (; m_position < list.size(); ++m_position) {
-      ZipPkgEntry* entry = m_package->EntryFor(list[m_position]);
-      if (entry->IsRemoved()) {
-        continue;
+    if (!m_secondPhase) {
+      const auto& list = m_centralDir->GetEntries();
+      for (; m_position < list.size(); ++m_position) {
+        if (Accept(m_package->EntryFor(list[m_position]))) {
+          return;
+        }
       }
-      if (!m_restricted) {
-        m_current = entry;
-        return;
-      }
-      const std::string& name = entry->Name();
-      if (name.size() <= m_base.size() || name.compare(0, m_base.size(), m_base) != 0) {
-        continue;
-      }
-      const std::size_t slash = name.find('/', m_base.size());
-      if (slash == std::string::npos) {
-        m_current = entry;
-        return;
-      }
-      const std::string subdirectory = name.substr(0, slash + 1);
-      if (!m_seen.insert(subdirectory).second) {
-        continue;
-      }
-      ZipPkgEntry* directory = m_package->Lookup(subdirectory, kPkgEntryDirectory, false);
-      m_substitute = SharePkgEntry<IPkgEntry>(directory);
-      m_current = entry;
-      return;
+      m_secondPhase = true;
+      m_position = 0;
     }
+    // By index: the list may grow while the iteration goes on.
+    const auto& created = m_package->m_createdEntries;
+    for (; m_position < created.size(); ++m_position) {
+      ZipPkgEntry* entry = created[m_position];
+      if (!entry->GetCentralEntry() && Accept(entry)) {
+        return;
+      }
+    }
+  }
+
+  // Makes inEntry (or the directory that stands for it) current when the filter accepts it.
+  bool Accept(ZipPkgEntry* inEntry) {
+    if (inEntry->IsRemoved()) {
+      return false;
+    }
+    if (!m_restricted) {
+      m_current = inEntry;
+      return true;
+    }
+    const std::string& name = inEntry->Name();
+    if (name.size() <= m_base.size() || name.compare(0, m_base.size(), m_base) != 0) {
+      return false;
+    }
+    const std::size_t slash = name.find('/', m_base.size());
+    if (slash == std::string::npos) {
+      m_current = inEntry;
+      return true;
+    }
+    const std::string subdirectory = name.substr(0, slash + 1);
+    if (!m_seen.insert(subdirectory).second) {
+      return false;
+    }
+    ZipPkgEntry* directory = m_package->Lookup(subdirectory, kPkgEntryDirectory, false);
+    m_substitute = SharePkgEntry<IPkgEntry>(directory);
+    m_current = inEntry;
+    return true;
   }
 
   ZipPackage* m_package;
@@ -320,6 +348,7 @@ class ZipPackage::ZipPkgEntryIteratorImpl : public IPkgEntryIteratorImpl {
   bool m_restricted;
   std::string m_base;
   std::size_t m_position = 0;
+  bool m_secondPhase = false;
   std::set<std::string> m_seen;
   ZipPkgEntry* m_current = nullptr;
   PkgEntryPtr m_substitute;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,21 @@ class ZipPackage;
 class ZipPkgStream;
 class ZipPkgStreamData;
 class ZipPkgWriteStream;
+class ZpWriteState;
+
+// Writer: the local header of an entry written in the update in progress.
+struct ZpWrittenHeader {
+  bool present = false;
+  // Written straight into the package file (else the commit writes it).
+  bool direct = false;
+  // The header has flag bit 3 and a data descriptor follows the data.
+  bool descriptor = false;
+  uint16_t dosTime = 0;
+  uint16_t dosDate = 0;
+  // Direct only: where the header starts, and where the entry (header, data, descriptor) ends.
+  uint64_t offset = 0;
+  uint64_t end = 0;
+};
 
 // Shares an entry as a shared pointer that holds one reference of the entry's own count.
 template <class T>
@@ -82,9 +98,13 @@ class ZipPkgEntry : public BasePkgEntry {
   // Writer: after a commit, the entry stands for inCentral of the new central directory (its
   // local header is read again); any data staged in the update are dropped.
   virtual void Rebind(const ZpCentralDirEntryPtr& inCentral);
+  // Writer: the local header written for the entry in the update in progress.
+  const ZpWrittenHeader& GetWrittenHeader() const { return m_written; }
+  void ClearWritten() { m_written = ZpWrittenHeader(); }
 
  protected:
   bool m_created = false;
+  ZpWrittenHeader m_written;
   ZipPackage* m_package;
   ZpCentralDirEntryPtr m_central;
   ZpLocalFileEntryPtr m_local;
@@ -106,6 +126,8 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
   uint32_t GetCRC() const override { return m_crc; }
   void SetCRC(uint32_t inCRC) override;
   std::string GetProperty(int inKey) const override;
+  // Record keys (DOS date, time, type/creator) go into the entry's headers, so they are refused
+  // (code 23) once the entry has been written in the update in progress.
   void SetProperty(int inKey, const std::string& inValue) override;
 
   // Points inData at this entry's bytes in the package file (raw: the stored bytes as they are)
@@ -126,10 +148,11 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
   // Closes every open stream on the entry.
   void CloseStreams();
 
-  // Writer: the data written to the entry in the update in progress, kept (compressed as the
-  // entry will store them) in the package's staging file.
+  // Writer: the data written to the entry in the update in progress, compressed as the entry
+  // stores them, in the package file itself (direct) or in the package's staging file.
   struct StagedData {
     bool present = false;
+    bool direct = false;
     int method = 0;
     uint64_t offset = 0;
     uint64_t compressedSize = 0;
@@ -137,12 +160,14 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
     uint32_t crc = 0;
   };
   const StagedData& GetStaged() const { return m_staged; }
-  // Called by the write stream when it has finished the entry's data.
-  void FinishWrite(ZipPkgWriteStream* inStream, const StagedData& inStaged);
-  // Called by the write stream when it closes (after FinishWrite when it succeeded); inEnd is
-  // where its data end in the staging file.
-  void WriteStreamClosed(ZipPkgWriteStream* inStream, uint64_t inEnd);
-  void ClearStaged() { m_staged = StagedData(); }
+  // Called by the write stream when it closes: with ioFinished after it has finished the
+  // entry's data (the entry then takes them), with null after a failure (the entry keeps what
+  // it had). Throws when the entry's records cannot be completed; the entry then keeps no new data.
+  void WriteStreamClosed(ZipPkgWriteStream* inStream, StagedData* ioFinished);
+  void ClearStaged() {
+    m_staged = StagedData();
+    ClearWritten();
+  }
   bool IsWriting() const { return m_writeStream != nullptr; }
   void Rebind(const ZpCentralDirEntryPtr& inCentral) override;
 
@@ -151,6 +176,7 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
 
  private:
   PkgStreamPtr OpenWriteStream(int inMode, bool inRaw);
+  void FinishWrite(const StagedData& inStaged, const ZpWrittenHeader& inHeader);
 
   ZipPkgWriteStream* m_writeStream = nullptr;
   StagedData m_staged;
@@ -205,12 +231,36 @@ class ZipPackage : public BasePackage {
   bool IsInUpdate() const { return m_update != UpdateKind::kNone; }
   // Code 37 unless an update is in progress.
   void RequireUpdate() const;
-  // The staging file that write streams append to, made on first use, and the offset at which
-  // the next entry's data go. One write stream at a time: a second one is code 23.
-  PkgFSFilePtr OpenStaging(uint64_t& outOffset);
+  // Where a write stream of inEntry puts the entry's data. One write stream at a time: a second
+  // one is code 23.
+  //
+  // The first update of a new package (its file still empty and seekable) writes straight into
+  // the package file: the entry's local header goes there now, with room for a ZIP64 block,
+  // and the data follow it; when the stream closes, the header is rewritten in place with the
+  // final CRC-32 and sizes (or a data descriptor follows, with option 0). Every other update
+  // appends the data to a staging file, made on first use, so that the old package stays intact
+  // until the commit.
+  struct WriteTarget {
+    PkgFSFilePtr file;
+    uint64_t offset = 0;
+    bool direct = false;
+  };
+  WriteTarget OpenWriteTarget(const ZipPkgFile& inEntry);
   void SetStagingWriter(ZipPkgWriteStream* inStream) { m_stageWriter = inStream; }
-  void EndStaging(ZipPkgWriteStream* inStream, uint64_t inEnd);
-  const PkgFSFilePtr& GetStagingFile() const { return m_stageFile; }
+  // The write stream inStream has closed: with ioFinished its data are complete, and their
+  // records are completed (header rewritten, descriptor written); outHeader then describes the
+  // entry's local header. False when inStream is not the package's current writer or failed.
+  bool EndWrite(ZipPkgWriteStream* inStream, const ZipPkgFile& inEntry, const ZipPkgFile::StagedData* ioFinished,
+                ZpWrittenHeader& outHeader);
+  // A directory created in the update: its header's date, and in a direct update its local header.
+  ZpWrittenHeader WriteDirectoryHeader(const std::string& inName);
+  // The file that holds the data of inStaged.
+  const PkgFSFilePtr& GetStagedFile(const ZipPkgFile::StagedData& inStaged) const {
+    return inStaged.direct ? m_file : m_stageFile;
+  }
+  // The compressor and buffers of write streams, kept between streams.
+  std::unique_ptr<ZpWriteState> TakeWriteState();
+  void KeepWriteState(std::unique_ptr<ZpWriteState> inState);
   // An entry that joins the package in this update (first write, or a created directory).
   void NoteCreated(ZipPkgEntry* inEntry);
   // Writer-side mimetype rules (option 100 with the repair bit): code 45 when they are broken.
@@ -228,8 +278,16 @@ class ZipPackage : public BasePackage {
 
   enum class UpdateKind { kNone, kRewrite, kInPlace, kTo };
 
+  struct PlanItem;
+
   void Load();
   void CheckMimetype();
+  // Whether every entry of inPlan was written straight into the package file, one after the
+  // other from its start in the plan's order; outEnd is then where the last one ends.
+  static bool WrittenInPlanOrder(const std::vector<PlanItem>& inPlan, uint64_t& outEnd);
+  // The DOS time and date of an entry's headers: those set by the client (record keys 0 and 1)
+  // where they are valid, else ioTime and ioDate as given. True when a client value was used.
+  bool ApplyClientStamp(const std::string& inName, uint16_t& ioTime, uint16_t& ioDate) const;
   void StartUpdate(UpdateKind inKind, int inMode);
   void WritePropertiesDocument();
   // Drops everything an update made (staging, new entries, removals); the store is restored by
@@ -255,6 +313,12 @@ class ZipPackage : public BasePackage {
   PkgFSFileNamePtr m_stageName;
   uint64_t m_stageEnd = 0;
   ZipPkgWriteStream* m_stageWriter = nullptr;
+  // The update writes straight into the package file (see OpenWriteTarget), up to m_directEnd.
+  bool m_direct = false;
+  uint64_t m_directEnd = 0;
+  // The local header of the write stream that is open.
+  ZpWrittenHeader m_openHeader;
+  std::unique_ptr<ZpWriteState> m_writeState;
   std::vector<ZipPkgEntry*> m_createdEntries;
 };
 

@@ -69,12 +69,6 @@ class TargetWriter {
   uint64_t m_position;
 };
 
-// One entry of the package being written.
-struct PlanItem {
-  ZipPkgEntry* entry = nullptr;     // null for a kept entry that has no object
-  ZpCentralDirEntryPtr old;         // null for a new entry
-};
-
 ZpEntryRecord KeptRecord(const ZpCentralDirEntry& inOld) {
   const uint8_t* header = inOld.GetHeader();
   auto u16 = [header](std::size_t inAt) { return static_cast<uint16_t>(header[inAt] | (header[inAt + 1] << 8)); };
@@ -95,7 +89,29 @@ ZpEntryRecord KeptRecord(const ZpCentralDirEntry& inOld) {
   return record;
 }
 
+// The record of a new entry with the given header and data.
+ZpEntryRecord NewRecord(const std::string& inName, int inMethod, const ZpWrittenHeader& inHeader) {
+  ZpEntryRecord record;
+  record.name = inName;
+  record.method = static_cast<uint16_t>(inMethod == kPkgCompressionStored ? 0 : 8);
+  record.dosTime = inHeader.dosTime;
+  record.dosDate = inHeader.dosDate;
+  record.localHeaderOffset = inHeader.offset;
+  return record;
+}
+
+void WriteAt(IPkgFSFile& ioFile, uint64_t inOffset, const std::vector<uint8_t>& inBytes) {
+  ioFile.Seek(static_cast<int64_t>(inOffset), kPkgSeekBegin);
+  ioFile.Write(inBytes.data(), inBytes.size());
+}
+
 }  // namespace
+
+// One entry of the package being written.
+struct ZipPackage::PlanItem {
+  ZipPkgEntry* entry = nullptr;  // null for a kept entry that has no object
+  ZpCentralDirEntryPtr old;      // null for a new entry
+};
 
 // ---- entries
 
@@ -112,6 +128,7 @@ void ZipPkgEntry::Rebind(const ZpCentralDirEntryPtr& inCentral) {
   }
   m_removed = false;
   m_created = false;
+  ClearWritten();
 }
 
 void ZipPkgEntry::Remove() {
@@ -127,6 +144,7 @@ void ZipPkgEntry::Remove() {
     }
     file->ClearStaged();
   }
+  ClearWritten();
   m_removed = true;
 }
 
@@ -153,34 +171,36 @@ PkgStreamPtr ZipPkgFile::OpenWriteStream(int inMode, bool inRaw) {
     throw PackageException(kPkgErrUnsupportedOperation);
   }
   m_package->CheckWriteConformance(this, false);
-  uint64_t offset = 0;
-  PkgFSFilePtr staging = m_package->OpenStaging(offset);
-  auto* stream = new ZipPkgWriteStream(this, staging, offset, m_compression, inRaw);
+  const ZipPackage::WriteTarget target = m_package->OpenWriteTarget(*this);
+  auto* stream = new ZipPkgWriteStream(this, target.file, target.offset, target.direct, m_compression, inRaw,
+                                       m_package->TakeWriteState());
   PkgStreamPtr shared(stream);
   m_writeStream = stream;
   m_package->SetStagingWriter(stream);
   return shared;
 }
 
-void ZipPkgFile::FinishWrite(ZipPkgWriteStream* inStream, const StagedData& inStaged) {
-  if (inStream != m_writeStream) {
-    return;
+void ZipPkgFile::WriteStreamClosed(ZipPkgWriteStream* inStream, StagedData* ioFinished) {
+  const bool own = inStream == m_writeStream;
+  if (own) {
+    m_writeStream = nullptr;
   }
+  ZpWrittenHeader header;
+  if (m_package->EndWrite(inStream, *this, ioFinished, header) && own) {
+    FinishWrite(*ioFinished, header);
+  }
+}
+
+void ZipPkgFile::FinishWrite(const StagedData& inStaged, const ZpWrittenHeader& inHeader) {
   // Streams reading the old data, and the old data's inflated copy, must not outlive them.
   CloseStreams();
   ReleaseTempData();
   m_staged = inStaged;
+  m_written = inHeader;
   m_size = inStaged.size;
   m_crc = inStaged.crc;
   m_removed = false;
   m_package->NoteCreated(this);
-}
-
-void ZipPkgFile::WriteStreamClosed(ZipPkgWriteStream* inStream, uint64_t inEnd) {
-  if (inStream == m_writeStream) {
-    m_writeStream = nullptr;
-  }
-  m_package->EndStaging(inStream, inEnd);
 }
 
 void ZipPkgDirectory::Create() {
@@ -190,6 +210,7 @@ void ZipPkgDirectory::Create() {
     throw PackageException(kPkgErrDirectoryExists);
   }
   m_package->CheckWriteConformance(this, false);
+  m_written = m_package->WriteDirectoryHeader(m_name);
   m_removed = false;
   m_package->NoteCreated(this);
 }
@@ -217,6 +238,16 @@ void ZipPackage::StartUpdate(UpdateKind inKind, int inMode) {
   m_updateMode = inMode;
   m_modified = false;
   m_properties->BeginUpdate();
+  // Only a package with nothing in its file yet can take new entries straight into it: a cancel
+  // then just empties the file again.
+  m_direct = false;
+  m_directEnd = 0;
+  const int needed = kPkgCapSeek | kPkgCapTell | kPkgCapTruncate;
+  if (inKind != UpdateKind::kTo && m_centralDir->GetEntries().empty() &&
+      (m_file->GetCapabilities() & needed) == needed) {
+    m_file->Seek(0, kPkgSeekEnd);
+    m_direct = m_file->Tell() == 0;
+  }
 }
 
 void ZipPackage::BeginUpdate() {
@@ -257,25 +288,113 @@ void ZipPackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
   StartUpdate(UpdateKind::kTo, inMode);
 }
 
-PkgFSFilePtr ZipPackage::OpenStaging(uint64_t& outOffset) {
+bool ZipPackage::ApplyClientStamp(const std::string& inName, uint16_t& ioTime, uint16_t& ioDate) const {
+  bool applied = false;
+  std::string text;
+  if (m_properties->GetClientRecordProperty(inName, PkgPropertyMgr::kKeyTime, text)) {
+    applied = ZpDosFieldFromText(text, ioTime) || applied;
+  }
+  if (m_properties->GetClientRecordProperty(inName, PkgPropertyMgr::kKeyDate, text)) {
+    applied = ZpDosFieldFromText(text, ioDate) || applied;
+  }
+  return applied;
+}
+
+ZipPackage::WriteTarget ZipPackage::OpenWriteTarget(const ZipPkgFile& inEntry) {
   if (m_stageWriter != nullptr) {
     throw PackageException(kPkgErrUnsupportedOperation);
   }
-  if (!m_stageFile) {
-    m_stageFile = m_fileSystem->CreateTempFile();
-    m_stageName = m_stageFile->GetFileName();
-    m_stageEnd = 0;
+  ZpWrittenHeader header;
+  header.present = true;
+  ZpDosTimeNow(header.dosTime, header.dosDate);
+  ApplyClientStamp(inEntry.Name(), header.dosTime, header.dosDate);
+  WriteTarget target;
+  if (m_direct) {
+    header.direct = true;
+    header.descriptor = GetOption(IPkgOptions::kOptionDataDescriptor) != 0;
+    header.offset = m_directEnd;
+    const std::vector<uint8_t> bytes =
+        ZpEncodeLocalHeader(NewRecord(inEntry.Name(), inEntry.GetCompression(), header), header.descriptor, true);
+    WriteAt(*m_file, header.offset, bytes);
+    target.file = m_file;
+    target.offset = header.offset + bytes.size();
+    target.direct = true;
+  } else {
+    if (!m_stageFile) {
+      m_stageFile = m_fileSystem->CreateTempFile();
+      m_stageName = m_stageFile->GetFileName();
+      m_stageEnd = 0;
+    }
+    target.file = m_stageFile;
+    target.offset = m_stageEnd;
   }
-  outOffset = m_stageEnd;
-  return m_stageFile;
+  m_openHeader = header;
+  return target;
 }
 
-void ZipPackage::EndStaging(ZipPkgWriteStream* inStream, uint64_t inEnd) {
-  if (inStream == m_stageWriter) {
-    m_stageWriter = nullptr;
+bool ZipPackage::EndWrite(ZipPkgWriteStream* inStream, const ZipPkgFile& inEntry,
+                          const ZipPkgFile::StagedData* ioFinished, ZpWrittenHeader& outHeader) {
+  if (inStream != m_stageWriter) {
+    return false;
   }
-  m_stageEnd = std::max(m_stageEnd, inEnd);
+  m_stageWriter = nullptr;
   m_modified = true;
+  if (ioFinished == nullptr) {
+    return false;  // the next entry's data overwrite what this one left
+  }
+  ZpWrittenHeader header = m_openHeader;
+  const uint64_t dataEnd = ioFinished->offset + ioFinished->compressedSize;
+  header.end = dataEnd;
+  if (header.direct) {
+    ZpEntryRecord record = NewRecord(inEntry.Name(), ioFinished->method, header);
+    record.crc = ioFinished->crc;
+    record.compressedSize = ioFinished->compressedSize;
+    record.uncompressedSize = ioFinished->size;
+    // Same length as the header written when the stream opened: its reserved room becomes the
+    // ZIP64 block when the entry grew past 4 GiB.
+    WriteAt(*m_file, header.offset, ZpEncodeLocalHeader(record, header.descriptor, true));
+    if (header.descriptor) {
+      const std::vector<uint8_t> descriptor = ZpEncodeDataDescriptor(record);
+      WriteAt(*m_file, dataEnd, descriptor);
+      header.end += descriptor.size();
+    }
+    m_directEnd = header.end;
+  } else {
+    m_stageEnd = std::max(m_stageEnd, dataEnd);
+  }
+  outHeader = header;
+  return true;
+}
+
+ZpWrittenHeader ZipPackage::WriteDirectoryHeader(const std::string& inName) {
+  ZpWrittenHeader header;
+  header.present = true;
+  ZpDosTimeNow(header.dosTime, header.dosDate);
+  ApplyClientStamp(inName, header.dosTime, header.dosDate);
+  // While a write stream is open its data grow at the end of the file; the commit then writes
+  // this header instead.
+  if (m_direct && m_stageWriter == nullptr) {
+    header.direct = true;
+    header.offset = m_directEnd;
+    const std::vector<uint8_t> bytes = ZpEncodeLocalHeader(NewRecord(inName, kPkgCompressionStored, header), false);
+    WriteAt(*m_file, header.offset, bytes);
+    header.end = header.offset + bytes.size();
+    m_directEnd = header.end;
+  }
+  return header;
+}
+
+std::unique_ptr<ZpWriteState> ZipPackage::TakeWriteState() {
+  if (m_writeState) {
+    return std::move(m_writeState);
+  }
+  return std::unique_ptr<ZpWriteState>(new ZpWriteState());
+}
+
+void ZipPackage::KeepWriteState(std::unique_ptr<ZpWriteState> inState) {
+  if (inState) {
+    m_writeState = std::move(inState);
+  }
 }
 
 void ZipPackage::NoteCreated(ZipPkgEntry* inEntry) {
@@ -355,6 +474,8 @@ void ZipPackage::ResetUpdateState(std::exception_ptr& ioFirst) {
     });
   }
   m_stageEnd = 0;
+  m_direct = false;
+  m_directEnd = 0;
   m_targetName.reset();
   m_update = UpdateKind::kNone;
   m_updateMode = 0;
@@ -377,6 +498,7 @@ void ZipPackage::DropUpdate() {
       static_cast<ZipPkgFile*>(entry)->ClearStaged();
     }
     entry->SetRemoved(false);
+    entry->ClearWritten();
     if (entry->IsCreated()) {
       // An entry that only this update brought in goes; a client's pointer keeps the object alive.
       entry->SetCreated(false);
@@ -387,11 +509,31 @@ void ZipPackage::DropUpdate() {
     ++it;
   }
   m_createdEntries.clear();
+  if (m_direct) {
+    // The file was empty when the update began.
+    KeepFirst(first, [this] { m_file->Truncate(0); });
+  }
   ResetUpdateState(first);
   m_properties->CancelUpdate();
   if (first) {
     std::rethrow_exception(first);
   }
+}
+
+bool ZipPackage::WrittenInPlanOrder(const std::vector<PlanItem>& inPlan, uint64_t& outEnd) {
+  uint64_t position = 0;
+  for (const PlanItem& item : inPlan) {
+    if (item.old || item.entry == nullptr) {
+      return false;
+    }
+    const ZpWrittenHeader& header = item.entry->GetWrittenHeader();
+    if (!header.present || !header.direct || header.offset != position) {
+      return false;
+    }
+    position = header.end;
+  }
+  outEnd = position;
+  return true;
 }
 
 void ZipPackage::CommitUpdate() {
@@ -428,6 +570,11 @@ void ZipPackage::CommitUpdate() {
       return name == kMimetypeName;
     });
   }
+  // A new package whose entries all went straight into its file, in the plan's order, needs
+  // only its central directory. Otherwise (an entry written twice or removed, "mimetype" written
+  // late) the file holds data to copy and the package is written anew in a temporary file.
+  uint64_t writtenEnd = 0;
+  const bool inOrder = m_direct && WrittenInPlanOrder(plan, writtenEnd);
 
   // Where the package is written.
   PkgFSFilePtr target;
@@ -436,7 +583,10 @@ void ZipPackage::CommitUpdate() {
   const bool hasOldEntries = !m_centralDir->GetEntries().empty();
   if (m_update == UpdateKind::kTo) {
     target = m_targetName->GetFileSystem()->OpenFile(m_targetName, FileModeFor(m_updateMode));
-  } else if (inPlace || !hasOldEntries) {
+  } else if (inOrder) {
+    target = m_file;
+    start = writtenEnd;
+  } else if (!m_direct && (inPlace || !hasOldEntries)) {
     target = m_file;
     start = inPlace && hasOldEntries ? m_centralDir->GetOffset() : 0;
   } else {
@@ -455,6 +605,8 @@ void ZipPackage::CommitUpdate() {
 
     TargetWriter writer(*target, start);
     std::vector<uint8_t> central;
+    // Kept entries of an update in place whose date the client changed: their local headers.
+    std::vector<std::pair<uint64_t, std::vector<uint8_t>>> stampPatches;
     for (const PlanItem& item : plan) {
       ZpEntryRecord record;
       const ZipPkgFile::StagedData* staged = nullptr;
@@ -466,17 +618,24 @@ void ZipPackage::CommitUpdate() {
                                         : item.entry->GetType() == kPkgEntryDirectory;
       if (item.old && !staged) {
         record = KeptRecord(*item.old);
+        const bool restamped = ApplyClientStamp(record.name, record.dosTime, record.dosDate);
         if (inPlace) {
           // Kept entries stay where they are.
           record.localHeaderOffset = item.old->GetLocalHeaderOffset();
+          if (restamped) {
+            const uint8_t stamp[4] = {static_cast<uint8_t>(record.dosTime), static_cast<uint8_t>(record.dosTime >> 8),
+                                      static_cast<uint8_t>(record.dosDate), static_cast<uint8_t>(record.dosDate >> 8)};
+            stampPatches.emplace_back(record.localHeaderOffset + 10, std::vector<uint8_t>(stamp, stamp + 4));
+          }
           const std::vector<uint8_t> header = ZpEncodeCentralHeader(record, false);
           central.insert(central.end(), header.begin(), header.end());
           continue;
         }
       } else {
+        const ZpWrittenHeader& written = item.entry->GetWrittenHeader();
         record.name = item.entry->Name();
-        record.dosTime = nowTime;
-        record.dosDate = nowDate;
+        record.dosTime = written.present ? written.dosTime : nowTime;
+        record.dosDate = written.present ? written.dosDate : nowDate;
         if (staged) {
           record.method = static_cast<uint16_t>(staged->method);
           record.crc = staged->crc;
@@ -486,12 +645,18 @@ void ZipPackage::CommitUpdate() {
           record.externalAttributes = kDosDirectory;
         }
         // A file object that was never written has no data: it is written empty.
+        if (inOrder) {
+          record.localHeaderOffset = written.offset;
+          const std::vector<uint8_t> header = ZpEncodeCentralHeader(record, written.descriptor);
+          central.insert(central.end(), header.begin(), header.end());
+          continue;
+        }
       }
       record.localHeaderOffset = writer.Position();
       const bool descriptor = descriptors && !isDirectory;
       writer.Put(ZpEncodeLocalHeader(record, descriptor));
       if (staged) {
-        writer.Copy(*m_stageFile, staged->offset, staged->compressedSize);
+        writer.Copy(*GetStagedFile(*staged), staged->offset, staged->compressedSize);
       } else if (item.old && record.compressedSize != 0) {
         const ZpLocalFileEntryPtr local = item.old->ReadLocalHeader(*m_file);
         writer.Copy(*m_file, item.old->GetLocalHeaderOffset() + local->GetTotalSize(), record.compressedSize);
@@ -507,6 +672,9 @@ void ZipPackage::CommitUpdate() {
     writer.Put(ZpEncodeEnd(plan.size(), central.size(), centralOffset,
                            m_properties->GetRecordProperty("/", PkgPropertyMgr::kKeyComment)));
     const uint64_t end = writer.Position();
+    for (const auto& patch : stampPatches) {
+      WriteAt(*target, patch.first, patch.second);
+    }
     target->Flush();
     if (target->IsSeekable() && (target->GetCapabilities() & kPkgCapTruncate) != 0) {
       target->Truncate(static_cast<int64_t>(end));

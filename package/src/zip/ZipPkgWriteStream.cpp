@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "pkg/PkgException.h"
 #include "zip/ZipPackage.h"
@@ -14,29 +13,49 @@ namespace {
 constexpr int kDeflateLevel = 6;
 constexpr int kDeflateWindowBits = -15;
 constexpr int kDeflateMemLevel = 9;
-constexpr std::size_t kMaxChunk = std::numeric_limits<uInt>::max() / 2;
+// Large writes are taken in pieces of this size, so that the CRC-32 and the compressor read
+// each piece while it is still in the processor's cache.
+constexpr std::size_t kMaxChunk = 65536;
 }  // namespace
+
+// ---- ZpWriteState
+
+ZpWriteState::ZpWriteState() { std::memset(&m_zstream, 0, sizeof(m_zstream)); }
+
+ZpWriteState::~ZpWriteState() {
+  if (m_initialised) {
+    deflateEnd(&m_zstream);
+  }
+}
+
+z_stream& ZpWriteState::StartDeflate() {
+  if (m_initialised) {
+    if (deflateReset(&m_zstream) == Z_OK) {
+      return m_zstream;
+    }
+    deflateEnd(&m_zstream);
+    m_initialised = false;
+  }
+  std::memset(&m_zstream, 0, sizeof(m_zstream));
+  if (deflateInit2(&m_zstream, kDeflateLevel, Z_DEFLATED, kDeflateWindowBits, kDeflateMemLevel,
+                   Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw PackageException(kPkgErrCompress);
+  }
+  m_initialised = true;
+  return m_zstream;
+}
 
 // ---- ZipPkgWriteStreamBuf
 
-ZipPkgWriteStreamBuf::ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw)
-    : m_target(std::move(inTarget)), m_offset(inOffset), m_method(inMethod), m_raw(inRaw) {
-  std::memset(&m_zstream, 0, sizeof(m_zstream));
+ZipPkgWriteStreamBuf::ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw,
+                                           std::unique_ptr<ZpWriteState> inState)
+    : m_target(std::move(inTarget)), m_offset(inOffset), m_method(inMethod), m_raw(inRaw), m_state(std::move(inState)) {
   if (m_method != kPkgCompressionStored && !m_raw) {
-    if (deflateInit2(&m_zstream, kDeflateLevel, Z_DEFLATED, kDeflateWindowBits, kDeflateMemLevel,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
-      throw PackageException(kPkgErrCompress);
-    }
+    m_zstream = &m_state->StartDeflate();
     m_deflating = true;
   }
   m_crc = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
-  setp(m_area, m_area + kInputArea);
-}
-
-ZipPkgWriteStreamBuf::~ZipPkgWriteStreamBuf() {
-  if (m_deflating) {
-    deflateEnd(&m_zstream);
-  }
+  setp(m_state->m_area, m_state->m_area + kInputArea);
 }
 
 ZipPkgWriteStreamBuf::int_type ZipPkgWriteStreamBuf::overflow(int_type inChar) {
@@ -68,9 +87,9 @@ int ZipPkgWriteStreamBuf::sync() { return 0; }
 
 void ZipPkgWriteStreamBuf::DrainArea() {
   const auto count = static_cast<std::size_t>(pptr() - pbase());
-  setp(m_area, m_area + kInputArea);
+  setp(m_state->m_area, m_state->m_area + kInputArea);
   if (count != 0) {
-    Consume(m_area, count);
+    Consume(m_state->m_area, count);
   }
 }
 
@@ -96,26 +115,27 @@ void ZipPkgWriteStreamBuf::Consume(const char* inData, std::size_t inCount) {
 }
 
 void ZipPkgWriteStreamBuf::Deflate(const char* inData, std::size_t inCount, int inFlush) {
-  m_zstream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(inData));
-  m_zstream.avail_in = static_cast<uInt>(inCount);
+  z_stream& zstream = *m_zstream;
+  zstream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(inData));
+  zstream.avail_in = static_cast<uInt>(inCount);
   for (;;) {
-    m_zstream.next_out = m_output;
-    m_zstream.avail_out = static_cast<uInt>(kOutputBlock);
-    const int status = deflate(&m_zstream, inFlush);
+    zstream.next_out = m_state->m_output;
+    zstream.avail_out = static_cast<uInt>(kOutputBlock);
+    const int status = deflate(&zstream, inFlush);
     if (status == Z_STREAM_ERROR) {
       throw PackageException(kPkgErrDeflateWrite);
     }
-    const std::size_t made = kOutputBlock - m_zstream.avail_out;
+    const std::size_t made = kOutputBlock - zstream.avail_out;
     if (made != 0) {
-      WriteOut(m_output, made);
+      WriteOut(m_state->m_output, made);
     }
     if (inFlush == Z_FINISH) {
       if (status == Z_STREAM_END) {
         return;
       }
-    } else if (m_zstream.avail_out != 0) {
+    } else if (zstream.avail_out != 0) {
       // Room was left over, so the compressor has taken everything it will take.
-      if (m_zstream.avail_in != 0) {
+      if (zstream.avail_in != 0) {
         throw PackageException(kPkgErrDeflateWrite);
       }
       return;
@@ -134,7 +154,7 @@ void ZipPkgWriteStreamBuf::WriteOut(const void* inData, std::size_t inCount) {
     m_written += inCount;
     return;
   }
-  std::memcpy(m_pending + m_pendingCount, inData, inCount);
+  std::memcpy(m_state->m_pending + m_pendingCount, inData, inCount);
   m_pendingCount += inCount;
 }
 
@@ -145,7 +165,7 @@ void ZipPkgWriteStreamBuf::FlushPending() {
   // Every write positions the file first: read streams may move it in between.
   const uint64_t at = m_offset + m_written;
   m_target->Seek(static_cast<int64_t>(at), kPkgSeekBegin);
-  m_target->Write(m_pending, m_pendingCount);
+  m_target->Write(m_state->m_pending, m_pendingCount);
   m_written += m_pendingCount;
   m_pendingCount = 0;
 }
@@ -158,9 +178,6 @@ void ZipPkgWriteStreamBuf::Finish() {
   if (m_deflating) {
     Deflate(nullptr, 0, Z_FINISH);
     m_deflating = false;
-    if (deflateEnd(&m_zstream) != Z_OK) {
-      throw PackageException(kPkgErrClosePackage);
-    }
   }
   FlushPending();
   m_finished = true;
@@ -168,13 +185,14 @@ void ZipPkgWriteStreamBuf::Finish() {
 
 // ---- ZipPkgWriteStream
 
-ZipPkgWriteStream::ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod,
-                                     bool inRaw)
+ZipPkgWriteStream::ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, bool inDirect,
+                                     int inMethod, bool inRaw, std::unique_ptr<ZpWriteState> inState)
     : m_entry(inEntry),
       m_offset(inOffset),
+      m_direct(inDirect),
       m_method(inMethod),
       m_raw(inRaw),
-      m_buffer(new ZipPkgWriteStreamBuf(std::move(inTarget), inOffset, inMethod, inRaw)) {
+      m_buffer(new ZipPkgWriteStreamBuf(std::move(inTarget), inOffset, inMethod, inRaw, std::move(inState))) {
   rdbuf(m_buffer.get());
   exceptions(std::ios_base::badbit);
 }
@@ -199,11 +217,14 @@ void ZipPkgWriteStream::Close() {
   try {
     buffer->Finish();
   } catch (...) {
-    entry->WriteStreamClosed(this, m_offset + buffer->GetWritten());
+    entry->GetZipPackage()->KeepWriteState(buffer->ReleaseState());
+    entry->WriteStreamClosed(this, nullptr);
     throw;
   }
+  entry->GetZipPackage()->KeepWriteState(buffer->ReleaseState());
   ZipPkgFile::StagedData staged;
   staged.present = true;
+  staged.direct = m_direct;
   staged.method = m_method;
   staged.offset = m_offset;
   staged.compressedSize = buffer->GetWritten();
@@ -214,8 +235,7 @@ void ZipPkgWriteStream::Close() {
     staged.size = buffer->GetSize();
     staged.crc = buffer->GetCRC();
   }
-  entry->FinishWrite(this, staged);
-  entry->WriteStreamClosed(this, m_offset + staged.compressedSize);
+  entry->WriteStreamClosed(this, &staged);
 }
 
 IPkgFile* ZipPkgWriteStream::GetFile() const { return m_entry; }

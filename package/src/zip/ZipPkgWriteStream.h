@@ -1,13 +1,14 @@
 // The write stream of an entry: every byte written updates the entry's CRC-32 and, for a
 // deflated entry, goes through zlib raw deflate (level 6, window bits -15, memory level 9,
-// default strategy) whose output is written in blocks of 4,096 bytes. The result is appended to
-// the package's staging file; the update's commit copies it into the package.
+// default strategy) whose output is written in blocks of 4,096 bytes, gathered into writes of
+// 64 KiB. The package decides where the data go (ZipPackage::OpenWriteTarget): straight into a
+// new package's file, or appended to the update's staging file.
 //
 // A raw write stream takes bytes that are already compressed: they are stored as they come and
 // the CRC-32 and size are those set on the entry (SetCRC, SetSize64).
 //
-// Closing finishes the deflate stream and hands the entry its staged data; a failure on the way
-// (codes 27, 29, 30, 32, 50) leaves the entry without new data. One thread at a time.
+// Closing finishes the deflate stream and hands the entry its data; a failure on the way
+// (codes 27, 29, 32, 50) leaves the entry without new data. One thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -24,21 +25,50 @@ namespace zip {
 
 class ZipPkgFile;
 
-class ZipPkgWriteStreamBuf : public std::streambuf {
+// The compressor and buffers of a write stream (about half a MiB). The package keeps one between
+// streams, so that a package of many entries sets them up once rather than once per entry.
+class ZpWriteState {
  public:
   static constexpr std::size_t kOutputBlock = 4096;
   static constexpr std::size_t kInputArea = 16384;
   // Output blocks are gathered into writes of this size.
   static constexpr std::size_t kPendingSize = 65536;
 
-  // Code 32 when the compressor cannot be set up.
-  ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw);
-  ~ZipPkgWriteStreamBuf() override;
+  ZpWriteState();
+  ~ZpWriteState();
+  ZpWriteState(const ZpWriteState&) = delete;
+  ZpWriteState& operator=(const ZpWriteState&) = delete;
+
+  // The compressor, ready for a new raw deflate stream; code 32 when it cannot be set up.
+  z_stream& StartDeflate();
+
+  char m_area[kInputArea];
+  unsigned char m_output[kOutputBlock];
+  unsigned char m_pending[kPendingSize];
+
+ private:
+  z_stream m_zstream;
+  bool m_initialised = false;
+};
+
+class ZipPkgWriteStreamBuf : public std::streambuf {
+ public:
+  static constexpr std::size_t kOutputBlock = ZpWriteState::kOutputBlock;
+  static constexpr std::size_t kInputArea = ZpWriteState::kInputArea;
+  static constexpr std::size_t kPendingSize = ZpWriteState::kPendingSize;
+
+  // Writes at inOffset of inTarget with the compressor and buffers of inState. Code 32 when the
+  // compressor cannot be set up.
+  ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw,
+                       std::unique_ptr<ZpWriteState> inState);
+  ~ZipPkgWriteStreamBuf() override = default;
   ZipPkgWriteStreamBuf(const ZipPkgWriteStreamBuf&) = delete;
   ZipPkgWriteStreamBuf& operator=(const ZipPkgWriteStreamBuf&) = delete;
 
   // Ends the data: finishes the deflate stream and writes what is left.
   void Finish();
+  // Gives the compressor and buffers back; the buffer cannot be used afterwards.
+  std::unique_ptr<ZpWriteState> ReleaseState() { return std::move(m_state); }
   uint32_t GetCRC() const { return m_crc; }
   uint64_t GetSize() const { return m_size; }
   uint64_t GetWritten() const { return m_written; }
@@ -64,16 +94,17 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
   uint32_t m_crc = 0;
   uint64_t m_size = 0;
   uint64_t m_written = 0;
-  z_stream m_zstream;
-  char m_area[kInputArea];
-  unsigned char m_output[kOutputBlock];
-  unsigned char m_pending[kPendingSize];
+  std::unique_ptr<ZpWriteState> m_state;
+  z_stream* m_zstream = nullptr;
   std::size_t m_pendingCount = 0;
 };
 
 class ZipPkgWriteStream : public IPkgStream {
  public:
-  ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw);
+  // Writes the entry's data at inOffset of inTarget; inDirect says that inTarget is the package
+  // file itself (see ZipPackage::OpenWriteTarget).
+  ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, bool inDirect, int inMethod,
+                    bool inRaw, std::unique_ptr<ZpWriteState> inState);
   ~ZipPkgWriteStream() override;
   // Finishes the entry's data and detaches the stream; the stream is then bad. Errors of the
   // finishing are thrown after the stream is detached. A second Close does nothing.
@@ -83,6 +114,7 @@ class ZipPkgWriteStream : public IPkgStream {
  private:
   ZipPkgFile* m_entry;
   uint64_t m_offset;
+  bool m_direct;
   int m_method;
   bool m_raw;
   std::unique_ptr<ZipPkgWriteStreamBuf> m_buffer;

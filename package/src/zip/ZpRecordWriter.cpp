@@ -47,7 +47,7 @@ bool ZpEntryRecord::NeedsZip64() const {
   return Over32(compressedSize) || Over32(uncompressedSize) || Over32(localHeaderOffset);
 }
 
-std::vector<uint8_t> ZpEncodeLocalHeader(const ZpEntryRecord& inRecord, bool inDescriptor) {
+std::vector<uint8_t> ZpEncodeLocalHeader(const ZpEntryRecord& inRecord, bool inDescriptor, bool inReserve) {
   const bool zip64 = inRecord.NeedsZip64();
   std::vector<uint8_t> extra;
   ByteSink extraSink(extra);
@@ -57,6 +57,11 @@ std::vector<uint8_t> ZpEncodeLocalHeader(const ZpEntryRecord& inRecord, bool inD
     extraSink.U16(16);
     extraSink.U64(inDescriptor ? 0 : inRecord.uncompressedSize);
     extraSink.U64(inDescriptor ? 0 : inRecord.compressedSize);
+  } else if (inReserve) {
+    extraSink.U16(kZpReserveBlockId);
+    extraSink.U16(16);
+    extraSink.U64(0);
+    extraSink.U64(0);
   }
   extraSink.Bytes(inRecord.otherExtra.data(), inRecord.otherExtra.size());
 
@@ -198,6 +203,29 @@ void ZpDosTimeNow(uint16_t& outTime, uint16_t& outDate) {
   }
   outTime = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   outDate = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+}
+
+bool ZpDosFieldFromText(const std::string& inText, uint16_t& outValue) {
+  if (inText.size() != 4) {
+    return false;
+  }
+  uint16_t bytes[2] = {0, 0};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const char c = inText[i];
+    int digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      return false;
+    }
+    bytes[i / 2] = static_cast<uint16_t>((bytes[i / 2] << 4) | digit);
+  }
+  outValue = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+  return true;
 }
 
 std::vector<uint8_t> ZpExtraWithoutZip64(const std::vector<uint8_t>& inExtra) {

@@ -8,6 +8,7 @@
 // Pure functions: no I/O, no state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,9 +40,18 @@ struct ZpEntryRecord {
   bool NeedsZip64() const;
 };
 
+// Id of the padding block that holds the room of a ZIP64 block in a local header written before
+// the entry's sizes are known. Readers skip extra blocks they do not know.
+constexpr uint16_t kZpReserveBlockId = 0x5A50;
+// Bytes of the local ZIP64 block (header and both sizes), and so of the padding block.
+constexpr std::size_t kZpLocalZip64BlockSize = 20;
+
 // The local header with name and extra field. With inDescriptor the CRC-32 and sizes are zero
-// and flag bit 3 is set; the values follow the data in a descriptor.
-std::vector<uint8_t> ZpEncodeLocalHeader(const ZpEntryRecord& inRecord, bool inDescriptor);
+// and flag bit 3 is set; the values follow the data in a descriptor. With inReserve the extra
+// field always starts with kZpLocalZip64BlockSize bytes: the ZIP64 block when the entry needs
+// one, else a padding block of the same size; so a header written before the data can be
+// rewritten in place, with the same length, once the final CRC-32 and sizes are known.
+std::vector<uint8_t> ZpEncodeLocalHeader(const ZpEntryRecord& inRecord, bool inDescriptor, bool inReserve = false);
 // The data descriptor, with 8-byte sizes when the entry needs ZIP64.
 std::vector<uint8_t> ZpEncodeDataDescriptor(const ZpEntryRecord& inRecord);
 // The central directory header with name, extra field and comment. inDescriptor as above
@@ -53,6 +63,9 @@ std::vector<uint8_t> ZpEncodeEnd(uint64_t inCount, uint64_t inSize, uint64_t inO
 
 // The DOS time and date of the current local time (1980 for clocks before 1980).
 void ZpDosTimeNow(uint16_t& outTime, uint16_t& outDate);
+// A DOS date or time from its property text: 4 hexadecimal digits of the 2 stored bytes in
+// stored order ('214A' is 0x4A21). False, with outValue untouched, for any other text.
+bool ZpDosFieldFromText(const std::string& inText, uint16_t& outValue);
 
 // The extra field of a kept entry without its ZIP64 blocks.
 std::vector<uint8_t> ZpExtraWithoutZip64(const std::vector<uint8_t>& inExtra);
