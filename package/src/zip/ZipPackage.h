@@ -33,6 +33,8 @@ struct ZpWrittenHeader {
   bool descriptor = false;
   uint16_t dosTime = 0;
   uint16_t dosDate = 0;
+  // Extra blocks from the client's properties (type/creator).
+  std::vector<uint8_t> extra;
   // Direct only: where the header starts, and where the entry (header, data, descriptor) ends.
   uint64_t offset = 0;
   uint64_t end = 0;
@@ -296,6 +298,9 @@ class ZipPackage : public BasePackage {
   // The DOS time and date of an entry's headers: those set by the client (record keys 0 and 1)
   // where they are valid, else ioTime and ioDate as given. True when a client value was used.
   bool ApplyClientStamp(const std::string& inName, uint16_t& ioTime, uint16_t& ioDate) const;
+  // The type/creator block of an entry's headers from the client's record key 2 (16
+  // hexadecimal digits), or nothing when the client set none or the text is not valid.
+  std::vector<uint8_t> ClientTypeCreator(const std::string& inName) const;
   void StartUpdate(UpdateKind inKind, int inMode);
   void WritePropertiesDocument();
   // Drops everything an update made (staging, new entries, removals); the store is restored by

@@ -84,7 +84,7 @@ ZpEntryRecord KeptRecord(const ZpCentralDirEntry& inOld) {
   record.uncompressedSize = inOld.GetUncompressedSize();
   record.internalAttributes = u16(36);
   record.externalAttributes = static_cast<uint32_t>(u16(38)) | (static_cast<uint32_t>(u16(40)) << 16);
-  record.otherExtra = ZpExtraWithoutZip64(inOld.GetExtra());
+  record.otherExtra = ZpExtraWithout(inOld.GetExtra(), kZpZip64BlockId);
   record.comment = inOld.GetComment();
   return record;
 }
@@ -96,6 +96,7 @@ ZpEntryRecord NewRecord(const std::string& inName, int inMethod, const ZpWritten
   record.method = static_cast<uint16_t>(inMethod == kPkgCompressionStored ? 0 : 8);
   record.dosTime = inHeader.dosTime;
   record.dosDate = inHeader.dosDate;
+  record.otherExtra = inHeader.extra;
   record.localHeaderOffset = inHeader.offset;
   return record;
 }
@@ -300,6 +301,16 @@ bool ZipPackage::ApplyClientStamp(const std::string& inName, uint16_t& ioTime, u
   return applied;
 }
 
+std::vector<uint8_t> ZipPackage::ClientTypeCreator(const std::string& inName) const {
+  std::string text;
+  uint8_t typeCreator[8] = {};
+  if (!m_properties->GetClientRecordProperty(inName, PkgPropertyMgr::kKeyTypeCreator, text) ||
+      !ZpBytesFromText(text, typeCreator, sizeof(typeCreator))) {
+    return std::vector<uint8_t>();
+  }
+  return ZpEncodeTypeCreator(typeCreator);
+}
+
 ZipPackage::WriteTarget ZipPackage::OpenWriteTarget(const ZipPkgFile& inEntry) {
   if (m_stageWriter != nullptr) {
     throw PackageException(kPkgErrUnsupportedOperation);
@@ -308,6 +319,7 @@ ZipPackage::WriteTarget ZipPackage::OpenWriteTarget(const ZipPkgFile& inEntry) {
   header.present = true;
   ZpDosTimeNow(header.dosTime, header.dosDate);
   ApplyClientStamp(inEntry.Name(), header.dosTime, header.dosDate);
+  header.extra = ClientTypeCreator(inEntry.Name());
   WriteTarget target;
   if (m_direct) {
     header.direct = true;
@@ -373,6 +385,7 @@ ZpWrittenHeader ZipPackage::WriteDirectoryHeader(const std::string& inName) {
   header.present = true;
   ZpDosTimeNow(header.dosTime, header.dosDate);
   ApplyClientStamp(inName, header.dosTime, header.dosDate);
+  header.extra = ClientTypeCreator(inName);
   // While a write stream is open its data grow at the end of the file; the commit then writes
   // this header instead.
   if (m_direct && m_stageWriter == nullptr) {
@@ -621,6 +634,11 @@ void ZipPackage::CommitUpdate() {
       if (item.old && !staged) {
         record = KeptRecord(*item.old);
         const bool restamped = ApplyClientStamp(record.name, record.dosTime, record.dosDate);
+        const std::vector<uint8_t> typeCreator = ClientTypeCreator(record.name);
+        if (!typeCreator.empty()) {
+          record.otherExtra = ZpExtraWithout(record.otherExtra, kZpTypeCreatorBlockId);
+          record.otherExtra.insert(record.otherExtra.end(), typeCreator.begin(), typeCreator.end());
+        }
         if (inPlace) {
           // Kept entries stay where they are.
           record.localHeaderOffset = item.old->GetLocalHeaderOffset();
@@ -638,6 +656,7 @@ void ZipPackage::CommitUpdate() {
         record.name = item.entry->Name();
         record.dosTime = written.present ? written.dosTime : nowTime;
         record.dosDate = written.present ? written.dosDate : nowDate;
+        record.otherExtra = written.extra;
         if (staged) {
           record.method = static_cast<uint16_t>(staged->method);
           record.crc = staged->crc;
