@@ -39,8 +39,11 @@ function(tz_add_gtest)
     list(APPEND T_LABELS tsan)
     add_dependencies(tz_tsan_tests ${T_NAME})
   endif()
+  # Tests keep their temporary files (and the session folders the code under test makes) in the
+  # build tree rather than in the machine's temporary folder.
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/test-tmp)
   gtest_discover_tests(${T_NAME}
-    PROPERTIES TIMEOUT ${T_TIMEOUT}
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT TMPDIR=${PROJECT_BINARY_DIR}/test-tmp
     DISCOVERY_TIMEOUT 60)
   # gtest_discover_tests cannot pass a list of labels through PROPERTIES; label the discovered
   # tests from an include file that CTest reads after the discovery's own.

@@ -24,6 +24,10 @@ constexpr std::size_t kCopyBlock = 1024 * 1024;
 
 // The destination of the running Unzip.
 TZString gDestinationFolder;
+// The folder (as entry name components) that the last extracted file went into. Archives list a
+// folder's files together, so its parents are made, and checked, once rather than per file.
+std::vector<std::string> gLastFileFolder;
+bool gHaveLastFileFolder = false;
 
 // A failure of the extraction itself (as opposed to the package library's).
 class TZUnzipError : public std::runtime_error {
@@ -56,6 +60,14 @@ void WriteBlock(ITZStream& inWriter, const char* inBytes, std::size_t inCount) {
   }
 }
 
+void ExtractDirectory(const std::vector<std::string>& inComponents) {
+  TZFile folder(TargetPath(inComponents));
+  int error = 0;
+  if (!folder.MakeDirectory(true, &error) && !folder.GetAttribute(tarsel::orn::AFile::kIsDirectory)) {
+    throw TZUnzipError("cannot create the folder");
+  }
+}
+
 // Copies the entry's data into the target in one pass. The stream is read from start to end
 // without moving, so a deflated entry is inflated straight into the target rather than first
 // into a temporary file: the package needs no second copy's room in the temporary folder, and
@@ -64,9 +76,17 @@ void WriteBlock(ITZStream& inWriter, const char* inBytes, std::size_t inCount) {
 // CRC-32 afterwards.
 void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inComponents) {
   pkg::PkgStreamPtr stream = inFile.OpenStream(pkg::kPkgModeIn, false);
+  const std::vector<std::string> folder(inComponents.begin(), inComponents.end() - 1);
+  if (!gHaveLastFileFolder || folder != gLastFileFolder) {
+    gHaveLastFileFolder = false;
+    ExtractDirectory(folder);
+    gLastFileFolder = folder;
+    gHaveLastFileFolder = true;
+  }
+  // The write stream creates the file, or truncates an existing one. Making the file first and
+  // truncating it on open would cost more than a system call: ext4 starts writing out the data
+  // of a file truncated to nothing when it is closed.
   TZFile target(TargetPath(inComponents));
-  // An existing file is fine here: the write stream below truncates it.
-  target.MakeFile(true, nullptr);
   std::unique_ptr<ITZStream> writer =
       TZStreamUtil::NewWriteStream(target, FileXferBytes::kOpenWrite | FileXferBytes::kOpenCreate);
   if (!writer) {
@@ -96,14 +116,6 @@ void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inCompon
   writer.reset();
   if (written != size || crc != inFile.GetCRC()) {
     throw TZUnzipError("size or CRC-32 differs from the central directory");
-  }
-}
-
-void ExtractDirectory(const std::vector<std::string>& inComponents) {
-  TZFile folder(TargetPath(inComponents));
-  int error = 0;
-  if (!folder.MakeDirectory(true, &error) && !folder.GetAttribute(tarsel::orn::AFile::kIsDirectory)) {
-    throw TZUnzipError("cannot create the folder");
   }
 }
 
@@ -163,6 +175,7 @@ int TZInternalZipUtils::Unzip(const TZPath& inZipPath, const TZPath& inDestinati
     pkg::PackagePtr package = factory->OpenPackage(inZipPath.ToString().ToUTF8(), pkg::kPkgModeIn, nullptr,
                                                    pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
     gDestinationFolder = inDestinationFolder.ToString();
+    gHaveLastFileFolder = false;
     for (const pkg::PkgEntryPtr& entry : package->GetEntries(pkg::PkgDirectoryPtr(), "")) {
       ExtractEntry(entry);
     }
