@@ -64,10 +64,14 @@ const RoundTrip kRoundTrips[] = {
        WriteEntry(package, "text.txt", Repeated(200000));
        WriteEntry(package, "random.bin", RandomBytes(100000, 2));
        WriteEntry(package, "zero.txt", "");
+       // More than the write buffer holds: its local header is written first and completed in place.
+       WriteEntry(package, "large.bin", RandomBytes(700000, 5));
+       WriteEntry(package, "after.txt", "after");
        package->CommitUpdate();
        package->Close();
        return Entries{{"hello.txt", "Hello, world\n"}, {"stored.bin", RandomBytes(5000, 1)},
-                      {"text.txt", Repeated(200000)}, {"random.bin", RandomBytes(100000, 2)}, {"zero.txt", ""}};
+                      {"text.txt", Repeated(200000)}, {"random.bin", RandomBytes(100000, 2)}, {"zero.txt", ""},
+                      {"large.bin", RandomBytes(700000, 5)}, {"after.txt", "after"}};
      },
      true},
     {"empty",
@@ -188,12 +192,13 @@ const RoundTrip kRoundTrips[] = {
        options->SetOption(pkg::IPkgOptions::kOptionDataDescriptor, 1);
        auto package = Create(inPath, std::string(), options);
        WriteEntry(package, "described.txt", Repeated(20000));
+       WriteEntry(package, "large.bin", RandomBytes(700000, 6));
        WriteEntry(package, "stored.txt", "plain", pkg::kPkgCompressionStored);
        package->CommitUpdate();
        package->Close();
        const auto bytes = pkgtest::ReadFileBytes(inPath);
        EXPECT_NE(pkg::zip::ZpByteReader::U16At(bytes.data(), bytes.size(), 6) & 0x0008, 0) << "bit 3 in the local header";
-       return Entries{{"described.txt", Repeated(20000)}, {"stored.txt", "plain"}};
+       return Entries{{"described.txt", Repeated(20000)}, {"large.bin", RandomBytes(700000, 6)}, {"stored.txt", "plain"}};
      },
      true},
 };
@@ -402,17 +407,20 @@ TEST(ZipWrite, IterationYieldsEntriesCreatedInTheUpdate) {
   package->Close();
 }
 
-// Dates set by the client (record keys 0 and 1, the stored bytes in hexadecimal) go into the
-// local and central headers of new, rewritten and kept entries, in every kind of update.
-TEST(ZipWrite, ClientDatesGoIntoTheHeaders) {
+// Record properties set by the client (keys 0 and 1: the date and time, their stored bytes in
+// hexadecimal; key 2: type and creator) go into the headers of new and kept entries, in every
+// kind of update.
+TEST(ZipWrite, ClientRecordPropertiesGoIntoTheHeaders) {
   ScratchDir scratch("zipwrite-dates");
   // 2017-01-01 12:01:02: date 0x4A21, time 0x6021, each stored low byte first.
   const std::string date = "214A";
   const std::string time = "2160";
+  const std::string typeCreator = "544558544D4F5258";  // "TEXT", "MORX"
   auto stamp = [&](const PackagePtr& inPackage, const std::string& inName) {
     auto file = inPackage->GetEntry(inName, false);
     file->SetProperty(pkg::PkgPropertyMgr::kKeyDate, date);
     file->SetProperty(pkg::PkgPropertyMgr::kKeyTime, time);
+    file->SetProperty(pkg::PkgPropertyMgr::kKeyTypeCreator, typeCreator);
   };
   struct Row {
     const char* name;
@@ -467,6 +475,7 @@ TEST(ZipWrite, ClientDatesGoIntoTheHeaders) {
     auto file = package->GetEntry("t.txt", true);
     EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyDate), date);
     EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyTime), time);
+    EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyTypeCreator), typeCreator);
     EXPECT_EQ(pkgtest::ReadAll(*file->OpenStream(pkg::kPkgModeIn, false)), Repeated(5000));
     package->Close();
     // The local header carries the same date (checked against the central one).

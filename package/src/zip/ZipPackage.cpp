@@ -93,6 +93,13 @@ ZipPkgEntry::ZipPkgEntry(ZipPackage* inPackage, std::string inName, int inType, 
 
 IPackage* ZipPkgEntry::GetPackage() const { return m_package; }
 
+const ZpLocalFileEntryPtr& ZipPkgEntry::GetLocalHeader() {
+  if (!m_local && m_central) {
+    m_local = m_central->ReadLocalHeader(*m_package->GetFile());
+  }
+  return m_local;
+}
+
 // ---- ZipPkgFile
 
 ZipPkgFile::ZipPkgFile(ZipPackage* inPackage, std::string inName, ZpCentralDirEntryPtr inCentral)
@@ -168,7 +175,7 @@ uint64_t ZipPkgFile::StartPackageData(ZipPkgStreamData& inData, bool inRaw) {
                  m_staged.offset + m_staged.compressedSize, size);
     return size;
   }
-  if (!m_central || !m_local) {
+  if (!m_central || !GetLocalHeader()) {
     throw PackageException(kPkgErrEntryNotFound);
   }
   const uint64_t headerOffset = m_central->GetLocalHeaderOffset();

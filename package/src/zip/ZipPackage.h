@@ -21,6 +21,7 @@ class ZipPackage;
 class ZipPkgStream;
 class ZipPkgStreamData;
 class ZipPkgWriteStream;
+class ZipPkgWriteStreamBuf;
 class ZpWriteState;
 
 // Writer: the local header of an entry written in the update in progress.
@@ -32,6 +33,8 @@ struct ZpWrittenHeader {
   bool descriptor = false;
   uint16_t dosTime = 0;
   uint16_t dosDate = 0;
+  // Extra blocks from the client's properties (type/creator).
+  std::vector<uint8_t> extra;
   // Direct only: where the header starts, and where the entry (header, data, descriptor) ends.
   uint64_t offset = 0;
   uint64_t end = 0;
@@ -88,7 +91,8 @@ class ZipPkgEntry : public BasePkgEntry {
   void Remove() override;
   ZipPackage* GetZipPackage() const { return m_package; }
   const ZpCentralDirEntryPtr& GetCentralEntry() const { return m_central; }
-  const ZpLocalFileEntryPtr& GetLocalHeader() const { return m_local; }
+  // The local header: read when the entry is made, and on first use after a commit rebinds it.
+  const ZpLocalFileEntryPtr& GetLocalHeader();
 
   // Writer: set while the entry is removed in the update in progress.
   void SetRemoved(bool inRemoved) { m_removed = inRemoved; }
@@ -96,7 +100,8 @@ class ZipPkgEntry : public BasePkgEntry {
   bool IsCreated() const { return m_created; }
   void SetCreated(bool inCreated) { m_created = inCreated; }
   // Writer: after a commit, the entry stands for inCentral of the new central directory (its
-  // local header is read again); any data staged in the update are dropped.
+  // local header, just written, is read when first needed); any data staged in the update are
+  // dropped.
   virtual void Rebind(const ZpCentralDirEntryPtr& inCentral);
   // Writer: the local header written for the entry in the update in progress.
   const ZpWrittenHeader& GetWrittenHeader() const { return m_written; }
@@ -161,9 +166,10 @@ class ZipPkgFile : public ZipPkgEntry, public BasePkgFile {
   };
   const StagedData& GetStaged() const { return m_staged; }
   // Called by the write stream when it closes: with ioFinished after it has finished the
-  // entry's data (the entry then takes them), with null after a failure (the entry keeps what
-  // it had). Throws when the entry's records cannot be completed; the entry then keeps no new data.
-  void WriteStreamClosed(ZipPkgWriteStream* inStream, StagedData* ioFinished);
+  // entry's data, which inBuffer may still hold (the records are completed and the entry takes
+  // the data), with nulls after a failure (the entry keeps what it had). Throws when the entry's
+  // records cannot be completed; the entry then keeps no new data.
+  void WriteStreamClosed(ZipPkgWriteStream* inStream, StagedData* ioFinished, ZipPkgWriteStreamBuf* inBuffer);
   void ClearStaged() {
     m_staged = StagedData();
     ClearWritten();
@@ -235,23 +241,27 @@ class ZipPackage : public BasePackage {
   // one is code 23.
   //
   // The first update of a new package (its file still empty and seekable) writes straight into
-  // the package file: the entry's local header goes there now, with room for a ZIP64 block,
-  // and the data follow it; when the stream closes, the header is rewritten in place with the
-  // final CRC-32 and sizes (or a data descriptor follows, with option 0). Every other update
-  // appends the data to a staging file, made on first use, so that the old package stays intact
-  // until the commit.
+  // the package file: the entry's local header, with room for a ZIP64 block, and then its data.
+  // When the stream closes, the header is completed with the final CRC-32 and sizes: in memory
+  // while it has not been written yet, else in place (with option 0 it keeps flag bit 3 and a
+  // data descriptor follows the data). Every other update appends the data to a staging file,
+  // made on first use, so that the old package stays intact until the commit.
   struct WriteTarget {
     PkgFSFilePtr file;
+    // Where the prefix goes; the data follow it.
     uint64_t offset = 0;
+    // The entry's provisional local header (direct), or nothing.
+    std::vector<uint8_t> prefix;
     bool direct = false;
   };
   WriteTarget OpenWriteTarget(const ZipPkgFile& inEntry);
   void SetStagingWriter(ZipPkgWriteStream* inStream) { m_stageWriter = inStream; }
-  // The write stream inStream has closed: with ioFinished its data are complete, and their
-  // records are completed (header rewritten, descriptor written); outHeader then describes the
-  // entry's local header. False when inStream is not the package's current writer or failed.
-  bool EndWrite(ZipPkgWriteStream* inStream, const ZipPkgFile& inEntry, const ZipPkgFile::StagedData* ioFinished,
-                ZpWrittenHeader& outHeader);
+  // The write stream inStream has closed: with inFinished its data are complete, and inBuffer
+  // writes what it still holds, with the final local header (a descriptor after the data, with
+  // option 0); outHeader then describes the entry's local header. False when inStream is not
+  // the package's current writer, or failed.
+  bool EndWrite(ZipPkgWriteStream* inStream, const ZipPkgFile& inEntry, const ZipPkgFile::StagedData* inFinished,
+                ZipPkgWriteStreamBuf* inBuffer, ZpWrittenHeader& outHeader);
   // A directory created in the update: its header's date, and in a direct update its local header.
   ZpWrittenHeader WriteDirectoryHeader(const std::string& inName);
   // The file that holds the data of inStaged.
@@ -288,6 +298,9 @@ class ZipPackage : public BasePackage {
   // The DOS time and date of an entry's headers: those set by the client (record keys 0 and 1)
   // where they are valid, else ioTime and ioDate as given. True when a client value was used.
   bool ApplyClientStamp(const std::string& inName, uint16_t& ioTime, uint16_t& ioDate) const;
+  // The type/creator block of an entry's headers from the client's record key 2 (16
+  // hexadecimal digits), or nothing when the client set none or the text is not valid.
+  std::vector<uint8_t> ClientTypeCreator(const std::string& inName) const;
   void StartUpdate(UpdateKind inKind, int inMode);
   void WritePropertiesDocument();
   // Drops everything an update made (staging, new entries, removals); the store is restored by

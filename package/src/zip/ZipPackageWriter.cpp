@@ -84,7 +84,7 @@ ZpEntryRecord KeptRecord(const ZpCentralDirEntry& inOld) {
   record.uncompressedSize = inOld.GetUncompressedSize();
   record.internalAttributes = u16(36);
   record.externalAttributes = static_cast<uint32_t>(u16(38)) | (static_cast<uint32_t>(u16(40)) << 16);
-  record.otherExtra = ZpExtraWithoutZip64(inOld.GetExtra());
+  record.otherExtra = ZpExtraWithout(inOld.GetExtra(), kZpZip64BlockId);
   record.comment = inOld.GetComment();
   return record;
 }
@@ -96,6 +96,7 @@ ZpEntryRecord NewRecord(const std::string& inName, int inMethod, const ZpWritten
   record.method = static_cast<uint16_t>(inMethod == kPkgCompressionStored ? 0 : 8);
   record.dosTime = inHeader.dosTime;
   record.dosDate = inHeader.dosDate;
+  record.otherExtra = inHeader.extra;
   record.localHeaderOffset = inHeader.offset;
   return record;
 }
@@ -121,7 +122,6 @@ void ZipPkgEntry::Rebind(const ZpCentralDirEntryPtr& inCentral) {
   m_size = 0;
   m_crc = 0;
   if (m_central) {
-    m_local = m_central->ReadLocalHeader(*m_package->GetFile());
     m_size = m_central->GetUncompressedSize();
     m_crc = m_central->GetCRC();
     m_compression = m_central->GetMethod() == 0 ? kPkgCompressionStored : kPkgCompressionDeflate;
@@ -172,21 +172,22 @@ PkgStreamPtr ZipPkgFile::OpenWriteStream(int inMode, bool inRaw) {
   }
   m_package->CheckWriteConformance(this, false);
   const ZipPackage::WriteTarget target = m_package->OpenWriteTarget(*this);
-  auto* stream = new ZipPkgWriteStream(this, target.file, target.offset, target.direct, m_compression, inRaw,
-                                       m_package->TakeWriteState());
+  auto* stream = new ZipPkgWriteStream(this, target.file, target.offset, target.prefix, target.direct, m_compression,
+                                       inRaw, m_package->TakeWriteState());
   PkgStreamPtr shared(stream);
   m_writeStream = stream;
   m_package->SetStagingWriter(stream);
   return shared;
 }
 
-void ZipPkgFile::WriteStreamClosed(ZipPkgWriteStream* inStream, StagedData* ioFinished) {
+void ZipPkgFile::WriteStreamClosed(ZipPkgWriteStream* inStream, StagedData* ioFinished,
+                                   ZipPkgWriteStreamBuf* inBuffer) {
   const bool own = inStream == m_writeStream;
   if (own) {
     m_writeStream = nullptr;
   }
   ZpWrittenHeader header;
-  if (m_package->EndWrite(inStream, *this, ioFinished, header) && own) {
+  if (m_package->EndWrite(inStream, *this, ioFinished, inBuffer, header) && own) {
     FinishWrite(*ioFinished, header);
   }
 }
@@ -300,6 +301,16 @@ bool ZipPackage::ApplyClientStamp(const std::string& inName, uint16_t& ioTime, u
   return applied;
 }
 
+std::vector<uint8_t> ZipPackage::ClientTypeCreator(const std::string& inName) const {
+  std::string text;
+  uint8_t typeCreator[8] = {};
+  if (!m_properties->GetClientRecordProperty(inName, PkgPropertyMgr::kKeyTypeCreator, text) ||
+      !ZpBytesFromText(text, typeCreator, sizeof(typeCreator))) {
+    return std::vector<uint8_t>();
+  }
+  return ZpEncodeTypeCreator(typeCreator);
+}
+
 ZipPackage::WriteTarget ZipPackage::OpenWriteTarget(const ZipPkgFile& inEntry) {
   if (m_stageWriter != nullptr) {
     throw PackageException(kPkgErrUnsupportedOperation);
@@ -308,16 +319,16 @@ ZipPackage::WriteTarget ZipPackage::OpenWriteTarget(const ZipPkgFile& inEntry) {
   header.present = true;
   ZpDosTimeNow(header.dosTime, header.dosDate);
   ApplyClientStamp(inEntry.Name(), header.dosTime, header.dosDate);
+  header.extra = ClientTypeCreator(inEntry.Name());
   WriteTarget target;
   if (m_direct) {
     header.direct = true;
     header.descriptor = GetOption(IPkgOptions::kOptionDataDescriptor) != 0;
     header.offset = m_directEnd;
-    const std::vector<uint8_t> bytes =
+    target.prefix =
         ZpEncodeLocalHeader(NewRecord(inEntry.Name(), inEntry.GetCompression(), header), header.descriptor, true);
-    WriteAt(*m_file, header.offset, bytes);
     target.file = m_file;
-    target.offset = header.offset + bytes.size();
+    target.offset = header.offset;
     target.direct = true;
   } else {
     if (!m_stageFile) {
@@ -333,26 +344,28 @@ ZipPackage::WriteTarget ZipPackage::OpenWriteTarget(const ZipPkgFile& inEntry) {
 }
 
 bool ZipPackage::EndWrite(ZipPkgWriteStream* inStream, const ZipPkgFile& inEntry,
-                          const ZipPkgFile::StagedData* ioFinished, ZpWrittenHeader& outHeader) {
+                          const ZipPkgFile::StagedData* inFinished, ZipPkgWriteStreamBuf* inBuffer,
+                          ZpWrittenHeader& outHeader) {
   if (inStream != m_stageWriter) {
     return false;
   }
   m_stageWriter = nullptr;
   m_modified = true;
-  if (ioFinished == nullptr) {
+  if (inFinished == nullptr || inBuffer == nullptr) {
     return false;  // the next entry's data overwrite what this one left
   }
   ZpWrittenHeader header = m_openHeader;
-  const uint64_t dataEnd = ioFinished->offset + ioFinished->compressedSize;
+  const uint64_t dataEnd = inFinished->offset + inFinished->compressedSize;
   header.end = dataEnd;
   if (header.direct) {
-    ZpEntryRecord record = NewRecord(inEntry.Name(), ioFinished->method, header);
-    record.crc = ioFinished->crc;
-    record.compressedSize = ioFinished->compressedSize;
-    record.uncompressedSize = ioFinished->size;
-    // Same length as the header written when the stream opened: its reserved room becomes the
+    ZpEntryRecord record = NewRecord(inEntry.Name(), inFinished->method, header);
+    record.crc = inFinished->crc;
+    record.compressedSize = inFinished->compressedSize;
+    record.uncompressedSize = inFinished->size;
+    // Same length as the header made when the stream opened: its reserved room becomes the
     // ZIP64 block when the entry grew past 4 GiB.
-    WriteAt(*m_file, header.offset, ZpEncodeLocalHeader(record, header.descriptor, true));
+    const std::vector<uint8_t> completed = ZpEncodeLocalHeader(record, header.descriptor, true);
+    inBuffer->Complete(&completed);
     if (header.descriptor) {
       const std::vector<uint8_t> descriptor = ZpEncodeDataDescriptor(record);
       WriteAt(*m_file, dataEnd, descriptor);
@@ -360,6 +373,7 @@ bool ZipPackage::EndWrite(ZipPkgWriteStream* inStream, const ZipPkgFile& inEntry
     }
     m_directEnd = header.end;
   } else {
+    inBuffer->Complete(nullptr);
     m_stageEnd = std::max(m_stageEnd, dataEnd);
   }
   outHeader = header;
@@ -371,6 +385,7 @@ ZpWrittenHeader ZipPackage::WriteDirectoryHeader(const std::string& inName) {
   header.present = true;
   ZpDosTimeNow(header.dosTime, header.dosDate);
   ApplyClientStamp(inName, header.dosTime, header.dosDate);
+  header.extra = ClientTypeCreator(inName);
   // While a write stream is open its data grow at the end of the file; the commit then writes
   // this header instead.
   if (m_direct && m_stageWriter == nullptr) {
@@ -619,6 +634,11 @@ void ZipPackage::CommitUpdate() {
       if (item.old && !staged) {
         record = KeptRecord(*item.old);
         const bool restamped = ApplyClientStamp(record.name, record.dosTime, record.dosDate);
+        const std::vector<uint8_t> typeCreator = ClientTypeCreator(record.name);
+        if (!typeCreator.empty()) {
+          record.otherExtra = ZpExtraWithout(record.otherExtra, kZpTypeCreatorBlockId);
+          record.otherExtra.insert(record.otherExtra.end(), typeCreator.begin(), typeCreator.end());
+        }
         if (inPlace) {
           // Kept entries stay where they are.
           record.localHeaderOffset = item.old->GetLocalHeaderOffset();
@@ -636,6 +656,7 @@ void ZipPackage::CommitUpdate() {
         record.name = item.entry->Name();
         record.dosTime = written.present ? written.dosTime : nowTime;
         record.dosDate = written.present ? written.dosDate : nowDate;
+        record.otherExtra = written.extra;
         if (staged) {
           record.method = static_cast<uint16_t>(staged->method);
           record.crc = staged->crc;

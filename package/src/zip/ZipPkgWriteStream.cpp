@@ -47,7 +47,8 @@ z_stream& ZpWriteState::StartDeflate() {
 
 // ---- ZipPkgWriteStreamBuf
 
-ZipPkgWriteStreamBuf::ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw,
+ZipPkgWriteStreamBuf::ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset,
+                                           const std::vector<uint8_t>& inPrefix, int inMethod, bool inRaw,
                                            std::unique_ptr<ZpWriteState> inState)
     : m_target(std::move(inTarget)), m_offset(inOffset), m_method(inMethod), m_raw(inRaw), m_state(std::move(inState)) {
   if (m_method != kPkgCompressionStored && !m_raw) {
@@ -56,6 +57,10 @@ ZipPkgWriteStreamBuf::ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOff
   }
   m_crc = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
   setp(m_state->m_area, m_state->m_area + kInputArea);
+  if (!inPrefix.empty()) {
+    WriteOut(inPrefix.data(), inPrefix.size());
+    m_prefixSize = inPrefix.size();
+  }
 }
 
 ZipPkgWriteStreamBuf::int_type ZipPkgWriteStreamBuf::overflow(int_type inChar) {
@@ -179,20 +184,36 @@ void ZipPkgWriteStreamBuf::Finish() {
     Deflate(nullptr, 0, Z_FINISH);
     m_deflating = false;
   }
-  FlushPending();
   m_finished = true;
+}
+
+void ZipPkgWriteStreamBuf::Complete(const std::vector<uint8_t>* inPrefix) {
+  if (inPrefix != nullptr && inPrefix->size() != m_prefixSize) {
+    throw PackageException(kPkgErrIllegalState);
+  }
+  if (inPrefix != nullptr && m_written == 0) {
+    std::memcpy(m_state->m_pending, inPrefix->data(), m_prefixSize);
+    FlushPending();
+    return;
+  }
+  FlushPending();
+  if (inPrefix != nullptr) {
+    m_target->Seek(static_cast<int64_t>(m_offset), kPkgSeekBegin);
+    m_target->Write(inPrefix->data(), inPrefix->size());
+  }
 }
 
 // ---- ZipPkgWriteStream
 
-ZipPkgWriteStream::ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, bool inDirect,
-                                     int inMethod, bool inRaw, std::unique_ptr<ZpWriteState> inState)
+ZipPkgWriteStream::ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset,
+                                     const std::vector<uint8_t>& inPrefix, bool inDirect, int inMethod, bool inRaw,
+                                     std::unique_ptr<ZpWriteState> inState)
     : m_entry(inEntry),
-      m_offset(inOffset),
+      m_offset(inOffset + inPrefix.size()),
       m_direct(inDirect),
       m_method(inMethod),
       m_raw(inRaw),
-      m_buffer(new ZipPkgWriteStreamBuf(std::move(inTarget), inOffset, inMethod, inRaw, std::move(inState))) {
+      m_buffer(new ZipPkgWriteStreamBuf(std::move(inTarget), inOffset, inPrefix, inMethod, inRaw, std::move(inState))) {
   rdbuf(m_buffer.get());
   exceptions(std::ios_base::badbit);
 }
@@ -214,28 +235,30 @@ void ZipPkgWriteStream::Close() {
   m_entry = nullptr;
   exceptions(std::ios_base::goodbit);
   rdbuf(nullptr);
+  ZipPackage* package = entry->GetZipPackage();
   try {
     buffer->Finish();
+    ZipPkgFile::StagedData staged;
+    staged.present = true;
+    staged.direct = m_direct;
+    staged.method = m_method;
+    staged.offset = m_offset;
+    staged.compressedSize = buffer->GetCompressedSize();
+    if (m_raw) {
+      staged.size = entry->GetSize64();
+      staged.crc = entry->GetCRC();
+    } else {
+      staged.size = buffer->GetSize();
+      staged.crc = buffer->GetCRC();
+    }
+    entry->WriteStreamClosed(this, &staged, buffer.get());
   } catch (...) {
-    entry->GetZipPackage()->KeepWriteState(buffer->ReleaseState());
-    entry->WriteStreamClosed(this, nullptr);
+    package->KeepWriteState(buffer->ReleaseState());
+    // Reports the failure unless the entry has already been told.
+    entry->WriteStreamClosed(this, nullptr, nullptr);
     throw;
   }
-  entry->GetZipPackage()->KeepWriteState(buffer->ReleaseState());
-  ZipPkgFile::StagedData staged;
-  staged.present = true;
-  staged.direct = m_direct;
-  staged.method = m_method;
-  staged.offset = m_offset;
-  staged.compressedSize = buffer->GetWritten();
-  if (m_raw) {
-    staged.size = entry->GetSize64();
-    staged.crc = entry->GetCRC();
-  } else {
-    staged.size = buffer->GetSize();
-    staged.crc = buffer->GetCRC();
-  }
-  entry->WriteStreamClosed(this, &staged);
+  package->KeepWriteState(buffer->ReleaseState());
 }
 
 IPkgFile* ZipPkgWriteStream::GetFile() const { return m_entry; }

@@ -1,8 +1,10 @@
 // The write stream of an entry: every byte written updates the entry's CRC-32 and, for a
 // deflated entry, goes through zlib raw deflate (level 6, window bits -15, memory level 9,
 // default strategy) whose output is written in blocks of 4,096 bytes, gathered into writes of
-// 64 KiB. The package decides where the data go (ZipPackage::OpenWriteTarget): straight into a
-// new package's file, or appended to the update's staging file.
+// up to 256 KiB. The package decides where the data go (ZipPackage::OpenWriteTarget): straight
+// into a new package's file after the entry's local header, or appended to the update's staging
+// file. A local header goes out with the first write; while it is still in memory at the end it
+// is completed there, so a small entry is written once, in order, without seeking back.
 //
 // A raw write stream takes bytes that are already compressed: they are stored as they come and
 // the CRC-32 and size are those set on the entry (SetCRC, SetSize64).
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <streambuf>
+#include <vector>
 
 #include <zlib.h>
 
@@ -32,7 +35,7 @@ class ZpWriteState {
   static constexpr std::size_t kOutputBlock = 4096;
   static constexpr std::size_t kInputArea = 16384;
   // Output blocks are gathered into writes of this size.
-  static constexpr std::size_t kPendingSize = 65536;
+  static constexpr std::size_t kPendingSize = 256 * 1024;
 
   ZpWriteState();
   ~ZpWriteState();
@@ -57,21 +60,25 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
   static constexpr std::size_t kInputArea = ZpWriteState::kInputArea;
   static constexpr std::size_t kPendingSize = ZpWriteState::kPendingSize;
 
-  // Writes at inOffset of inTarget with the compressor and buffers of inState. Code 32 when the
-  // compressor cannot be set up.
-  ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, int inMethod, bool inRaw,
-                       std::unique_ptr<ZpWriteState> inState);
+  // Writes inPrefix (a local header, or nothing) and then the data at inOffset of inTarget, with
+  // the compressor and buffers of inState. Code 32 when the compressor cannot be set up.
+  ZipPkgWriteStreamBuf(PkgFSFilePtr inTarget, uint64_t inOffset, const std::vector<uint8_t>& inPrefix, int inMethod,
+                       bool inRaw, std::unique_ptr<ZpWriteState> inState);
   ~ZipPkgWriteStreamBuf() override = default;
   ZipPkgWriteStreamBuf(const ZipPkgWriteStreamBuf&) = delete;
   ZipPkgWriteStreamBuf& operator=(const ZipPkgWriteStreamBuf&) = delete;
 
-  // Ends the data: finishes the deflate stream and writes what is left.
+  // Ends the data: finishes the deflate stream. What is left may still be in memory.
   void Finish();
+  // After Finish: replaces the prefix with inPrefix (of the same length; in memory when it has
+  // not been written yet, else in place) when given, and writes everything that is left.
+  void Complete(const std::vector<uint8_t>* inPrefix);
   // Gives the compressor and buffers back; the buffer cannot be used afterwards.
   std::unique_ptr<ZpWriteState> ReleaseState() { return std::move(m_state); }
   uint32_t GetCRC() const { return m_crc; }
   uint64_t GetSize() const { return m_size; }
-  uint64_t GetWritten() const { return m_written; }
+  // The bytes of data produced so far (after the prefix), written or not.
+  uint64_t GetCompressedSize() const { return m_written + m_pendingCount - m_prefixSize; }
 
  protected:
   int_type overflow(int_type inChar) override;
@@ -94,6 +101,7 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
   uint32_t m_crc = 0;
   uint64_t m_size = 0;
   uint64_t m_written = 0;
+  std::size_t m_prefixSize = 0;
   std::unique_ptr<ZpWriteState> m_state;
   z_stream* m_zstream = nullptr;
   std::size_t m_pendingCount = 0;
@@ -101,10 +109,10 @@ class ZipPkgWriteStreamBuf : public std::streambuf {
 
 class ZipPkgWriteStream : public IPkgStream {
  public:
-  // Writes the entry's data at inOffset of inTarget; inDirect says that inTarget is the package
-  // file itself (see ZipPackage::OpenWriteTarget).
-  ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, bool inDirect, int inMethod,
-                    bool inRaw, std::unique_ptr<ZpWriteState> inState);
+  // Writes inPrefix and then the entry's data at inOffset of inTarget; inDirect says that
+  // inTarget is the package file itself (see ZipPackage::OpenWriteTarget).
+  ZipPkgWriteStream(ZipPkgFile* inEntry, PkgFSFilePtr inTarget, uint64_t inOffset, const std::vector<uint8_t>& inPrefix,
+                    bool inDirect, int inMethod, bool inRaw, std::unique_ptr<ZpWriteState> inState);
   ~ZipPkgWriteStream() override;
   // Finishes the entry's data and detaches the stream; the stream is then bad. Errors of the
   // finishing are thrown after the stream is detached. A second Close does nothing.
@@ -113,6 +121,7 @@ class ZipPkgWriteStream : public IPkgStream {
 
  private:
   ZipPkgFile* m_entry;
+  // Where the entry's data start (after the prefix).
   uint64_t m_offset;
   bool m_direct;
   int m_method;

@@ -1,5 +1,6 @@
 #include "zip/ZpRecordWriter.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "zip/ZpCentralDir.h"
@@ -13,7 +14,6 @@ constexpr uint32_t kMax32 = 0xFFFFFFFFu;
 constexpr uint16_t kMax16 = 0xFFFFu;
 constexpr uint16_t kVersion20 = 20;
 constexpr uint16_t kVersion45 = 45;
-constexpr uint16_t kZip64BlockId = 0x0001;
 
 class ByteSink {
  public:
@@ -53,7 +53,7 @@ std::vector<uint8_t> ZpEncodeLocalHeader(const ZpEntryRecord& inRecord, bool inD
   ByteSink extraSink(extra);
   if (zip64) {
     // The local ZIP64 block always holds both sizes (APPNOTE 4.5.3).
-    extraSink.U16(kZip64BlockId);
+    extraSink.U16(kZpZip64BlockId);
     extraSink.U16(16);
     extraSink.U64(inDescriptor ? 0 : inRecord.uncompressedSize);
     extraSink.U64(inDescriptor ? 0 : inRecord.compressedSize);
@@ -120,7 +120,7 @@ std::vector<uint8_t> ZpEncodeCentralHeader(const ZpEntryRecord& inRecord, bool i
     wide.push_back(inRecord.localHeaderOffset);
   }
   if (!wide.empty()) {
-    extraSink.U16(kZip64BlockId);
+    extraSink.U16(kZpZip64BlockId);
     extraSink.U16(static_cast<uint16_t>(wide.size() * 8));
     for (uint64_t value : wide) {
       extraSink.U64(value);
@@ -205,12 +205,12 @@ void ZpDosTimeNow(uint16_t& outTime, uint16_t& outDate) {
   outDate = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
 }
 
-bool ZpDosFieldFromText(const std::string& inText, uint16_t& outValue) {
-  if (inText.size() != 4) {
+bool ZpBytesFromText(const std::string& inText, uint8_t* outBytes, std::size_t inCount) {
+  if (inText.size() != 2 * inCount) {
     return false;
   }
-  uint16_t bytes[2] = {0, 0};
-  for (std::size_t i = 0; i < 4; ++i) {
+  std::vector<uint8_t> bytes(inCount, 0);
+  for (std::size_t i = 0; i < inText.size(); ++i) {
     const char c = inText[i];
     int digit = 0;
     if (c >= '0' && c <= '9') {
@@ -222,13 +222,32 @@ bool ZpDosFieldFromText(const std::string& inText, uint16_t& outValue) {
     } else {
       return false;
     }
-    bytes[i / 2] = static_cast<uint16_t>((bytes[i / 2] << 4) | digit);
+    bytes[i / 2] = static_cast<uint8_t>((bytes[i / 2] << 4) | digit);
+  }
+  std::copy(bytes.begin(), bytes.end(), outBytes);
+  return true;
+}
+
+bool ZpDosFieldFromText(const std::string& inText, uint16_t& outValue) {
+  uint8_t bytes[2] = {0, 0};
+  if (!ZpBytesFromText(inText, bytes, 2)) {
+    return false;
   }
   outValue = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
   return true;
 }
 
-std::vector<uint8_t> ZpExtraWithoutZip64(const std::vector<uint8_t>& inExtra) {
+std::vector<uint8_t> ZpEncodeTypeCreator(const uint8_t (&inTypeCreator)[8]) {
+  std::vector<uint8_t> bytes;
+  ByteSink sink(bytes);
+  sink.U16(kZpTypeCreatorBlockId);
+  sink.U16(12);
+  sink.Bytes("ZPIT", 4);
+  sink.Bytes(inTypeCreator, sizeof(inTypeCreator));
+  return bytes;
+}
+
+std::vector<uint8_t> ZpExtraWithout(const std::vector<uint8_t>& inExtra, uint16_t inId) {
   std::vector<uint8_t> kept;
   std::size_t pos = 0;
   while (pos + 4 <= inExtra.size()) {
@@ -237,7 +256,7 @@ std::vector<uint8_t> ZpExtraWithoutZip64(const std::vector<uint8_t>& inExtra) {
     if (pos + 4 + size > inExtra.size()) {
       break;  // a block that runs past the field is dropped, as the reader ignores it
     }
-    if (id != kZip64BlockId) {
+    if (id != inId) {
       kept.insert(kept.end(), inExtra.begin() + static_cast<std::ptrdiff_t>(pos),
                   inExtra.begin() + static_cast<std::ptrdiff_t>(pos + 4 + size));
     }

@@ -63,12 +63,21 @@ std::vector<uint8_t> ZpEncodeEnd(uint64_t inCount, uint64_t inSize, uint64_t inO
 
 // The DOS time and date of the current local time (1980 for clocks before 1980).
 void ZpDosTimeNow(uint16_t& outTime, uint16_t& outDate);
+// Bytes from their property text, two hexadecimal digits per byte in the bytes' order. False,
+// with outBytes untouched, unless the text is exactly 2 * inCount such digits.
+bool ZpBytesFromText(const std::string& inText, uint8_t* outBytes, std::size_t inCount);
 // A DOS date or time from its property text: 4 hexadecimal digits of the 2 stored bytes in
 // stored order ('214A' is 0x4A21). False, with outValue untouched, for any other text.
 bool ZpDosFieldFromText(const std::string& inText, uint16_t& outValue);
+// The type/creator extra block (id 0x2705: "ZPIT", then the 4-byte type and 4-byte creator).
+std::vector<uint8_t> ZpEncodeTypeCreator(const uint8_t (&inTypeCreator)[8]);
 
-// The extra field of a kept entry without its ZIP64 blocks.
-std::vector<uint8_t> ZpExtraWithoutZip64(const std::vector<uint8_t>& inExtra);
+// An extra field without its blocks of id inId (a kept entry's ZIP64 blocks, which the writer
+// makes anew, or its type/creator block when the client set another).
+std::vector<uint8_t> ZpExtraWithout(const std::vector<uint8_t>& inExtra, uint16_t inId);
+
+constexpr uint16_t kZpZip64BlockId = 0x0001;
+constexpr uint16_t kZpTypeCreatorBlockId = 0x2705;
 
 }  // namespace zip
 }  // namespace pkg
