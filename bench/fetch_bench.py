@@ -25,6 +25,8 @@ import sys
 import tempfile
 import time
 
+from benchlib import touch_scratch
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
@@ -36,16 +38,6 @@ def sha256(path):
             if not block:
                 return h.hexdigest()
             h.update(block)
-
-
-def touch_memory(folder, mib):
-    """Writes and deletes mib MiB so that the memory is the guest's again before a timed run."""
-    path = os.path.join(folder, "touch.bin")
-    block = b"\xa5" * (1 << 20)
-    with open(path, "wb") as f:
-        for _ in range(mib):
-            f.write(block)
-    os.remove(path)
 
 
 def peak_rss_kib(pid):
@@ -119,7 +111,7 @@ def main():
             for name, cmd in tools.items():
                 if os.path.exists(out):
                     os.remove(out)
-                touch_memory(work, args.touch_mib)
+                touch_scratch(work, args.touch_mib)
                 wall, cpu, rss, status = timed(cmd)
                 ok = status == 0 and sha256(out) == digest
                 print("round %d %-24s %7.2f s  cpu %6.2f s  peak %7.1f MiB  %s"

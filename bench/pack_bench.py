@@ -17,7 +17,8 @@ import random
 import statistics
 import subprocess
 import sys
-import time
+
+from benchlib import run_timed, touch_scratch
 
 
 def build_tree(work, size_mib):
@@ -52,27 +53,6 @@ def build_tree(work, size_mib):
     return tree
 
 
-def touch_scratch(work, size_mib):
-    path = os.path.join(work, "scratch.bin")
-    block = b"\xa5" * (1 << 20)
-    with open(path, "wb") as out:
-        for _ in range(size_mib):
-            out.write(block)
-    os.remove(path)
-
-
-def timed(command, cwd=None):
-    """Runs the command; returns its wall time in seconds and its peak resident memory in KiB."""
-    start = time.monotonic()
-    child = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL)
-    _, status, usage = os.wait4(child.pid, 0)
-    elapsed = time.monotonic() - start
-    child.returncode = os.waitstatus_to_exitcode(status)
-    if child.returncode != 0:
-        raise subprocess.CalledProcessError(child.returncode, command)
-    return elapsed, usage.ru_maxrss
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tzpack", required=True)
@@ -92,8 +72,8 @@ def main():
     print("folder %s: %d files, %.1f MiB" % (tree, files, total / (1 << 20)))
     outputs = {"tzpack": os.path.join(args.work, "tzpack.zip"), "zip": os.path.join(args.work, "zip.zip")}
     commands = {
-        "tzpack": lambda: timed([args.tzpack, tree, outputs["tzpack"]]),
-        "zip": lambda: timed(["zip", "-r", "-6", "-q", outputs["zip"], "."], cwd=tree),
+        "tzpack": lambda: run_timed([args.tzpack, tree, outputs["tzpack"]]),
+        "zip": lambda: run_timed(["zip", "-r", "-6", "-q", outputs["zip"], "."], cwd=tree),
     }
     times = {name: [] for name in commands}
     peaks = {name: 0 for name in commands}
@@ -110,7 +90,7 @@ def main():
         subprocess.run(["unzip", "-tq", output], check=True, stdout=subprocess.DEVNULL)
     medians = {name: statistics.median(values) for name, values in times.items()}
     for name in commands:
-        print("%-7s median %.2f s  (%s)  %d bytes  peak %d KiB" %
+        print("%-7s median %.2f s  (%s)  %d bytes  peak %.1f MiB" %
               (name, medians[name], ", ".join("%.2f" % v for v in times[name]), os.path.getsize(outputs[name]),
                peaks[name]))
     print("tzpack / zip = %.2f" % (medians["tzpack"] / medians["zip"]))

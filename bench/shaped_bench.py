@@ -23,7 +23,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fetch_bench import ROOT, sha256, timed, touch_memory  # noqa: E402
+from benchlib import touch_scratch  # noqa: E402
+from fetch_bench import ROOT, sha256, timed  # noqa: E402
 
 SERVER_ADDR = "169.254.77.1"
 CLIENT_ADDR = "169.254.77.2"
@@ -79,7 +80,7 @@ def run_setting(args, loss, tag):
             for name, cmd in tools.items():
                 if os.path.exists(out):
                     os.remove(out)
-                touch_memory(work, args.touch_mib)
+                touch_scratch(work, args.touch_mib)
                 wall, cpu, rss, status = timed(cmd)
                 ok = status == 0 and sha256(out) == digest
                 print("%s round %d %-24s %7.2f s  %6.2f MB/s  %s"

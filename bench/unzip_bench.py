@@ -19,10 +19,8 @@ import shutil
 import statistics
 import subprocess
 import sys
-import time
 
-SCRATCH_BYTES = 1536 << 20
-
+from benchlib import run_timed, touch_scratch
 
 def build_archive(work, size_mib):
     archive = os.path.join(work, "mixed-%d.zip" % size_mib)
@@ -70,30 +68,6 @@ def build_archive(work, size_mib):
     return archive
 
 
-def touch_scratch(work):
-    path = os.path.join(work, "scratch.bin")
-    block = os.urandom(1 << 20)
-    with open(path, "wb") as f:
-        for _ in range(SCRATCH_BYTES >> 20):
-            f.write(block)
-    os.remove(path)
-
-
-def run_timed(command, work):
-    """Wall time of the command and its peak resident memory in MiB, as GNU time reports it
-    (wait4 on a child forked from Python would count Python's own pages too)."""
-    report = os.path.join(work, "time.txt")
-    start = time.monotonic()
-    proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + command,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.monotonic() - start
-    if proc.returncode != 0:
-        raise RuntimeError("%s failed (%d): %s" % (command[0], proc.returncode, proc.stderr.decode(errors="replace")))
-    with open(report) as f:
-        peak_kib = int(f.read().split()[-1])
-    return elapsed, peak_kib / 1024.0
-
-
 def tree_digest(root):
     digest = hashlib.sha256()
     for folder, dirs, files in os.walk(root):
@@ -136,7 +110,7 @@ def main():
             shutil.rmtree(out, ignore_errors=True)
             os.makedirs(out)
             touch_scratch(args.work)
-            elapsed, rss = run_timed(tools[name](out), args.work)
+            elapsed, rss = run_timed(tools[name](out))
             times[name].append(elapsed)
             memory[name] = max(memory[name], rss)
             if round_index == 0:
