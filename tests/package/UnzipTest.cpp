@@ -153,6 +153,7 @@ TEST(Unzip, BrokenArchivesFailTheCallAndKeepWhatCameBefore) {
       {"inflates_past_size.zip", {"ok.txt"}},
       {"inflates_short.zip", {}},
       {"stored_short.zip", {}},
+      {"stored_long.zip", {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.fixture);
@@ -163,6 +164,13 @@ TEST(Unzip, BrokenArchivesFailTheCallAndKeepWhatCameBefore) {
     }
     EXPECT_EQ(TempFileCount(), 0u);
   }
+}
+
+// The copy stops at the first byte past the central directory's size, whatever the stored data hold.
+TEST(Unzip, StoredEntryLongerThanItsSizeStopsThere) {
+  ScratchDir dir("unzip_long");
+  EXPECT_EQ(Unzip(Fixture("stored_long.zip"), dir.Path()), 1);
+  EXPECT_LE(fs::file_size(dir.Path() / "long.bin"), 10u);
 }
 
 TEST(Unzip, PathTraversalIsRefusedBeforeAnythingIsWritten) {

@@ -192,6 +192,8 @@ def make_library_fixtures():
             build_zip([Entry("short.txt", text(1000), usize=5000)]))
     fixture("stored_short.zip", "stored entry whose data end before its declared size: extraction fails the call",
             build_zip([Entry("short.bin", pattern(100), method=0, usize=100000)]))
+    fixture("stored_long.zip", "stored entry with more data than its declared size of 10: extraction fails "
+            "the call and writes no more than 10 bytes", build_zip([Entry("long.bin", pattern(100000), method=0, usize=10)]))
     fixture("duplicate_names.zip", "two entries named 'dup.txt': one file, holding the first entry's data",
             build_zip([Entry("dup.txt", b"first\n"), Entry("dup.txt", b"second\n"), Entry("after.txt", b"after\n")]))
     fixture("empty_name.zip", "an entry with an empty name between two files: skipped, the others extracted",

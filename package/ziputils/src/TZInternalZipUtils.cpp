@@ -105,9 +105,12 @@ void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inCompon
     if (got == 0) {
       break;
     }
+    written += got;
+    if (written > size) {
+      throw TZUnzipError("entry longer than its size");
+    }
     WriteBlock(*writer, block.get(), got);
     crc = UpdateCRC(crc, block.get(), got);
-    written += got;
   }
   stream->Close();
   if (!writer->Flush()) {
