@@ -1,5 +1,7 @@
 #include "PkgPropertyMgr.h"
 
+#include <iterator>
+
 #include "pkg/PkgException.h"
 #include "pkg/PkgHexStrings.h"
 
@@ -42,6 +44,22 @@ bool PkgPropertyMgr::GetClientRecordProperty(const std::string& inName, int inKe
   }
   outValue = value->second.text;
   return true;
+}
+
+bool PkgPropertyMgr::HasRecordProperty(const std::string& inName, int inKey) const {
+  const auto entry = m_store.find(inName);
+  return entry != m_store.end() && entry->second.count(inKey) != 0;
+}
+
+void PkgPropertyMgr::DropEntryRecords() {
+  for (auto entry = m_store.begin(); entry != m_store.end();) {
+    if (entry->first != "/") {
+      for (const int key : {kKeyDate, kKeyTime, kKeyTypeCreator}) {
+        entry->second.erase(key);
+      }
+    }
+    entry = entry->second.empty() ? m_store.erase(entry) : std::next(entry);
+  }
 }
 
 void PkgPropertyMgr::CheckDocumentKey(const std::string& inName, int inKey) const {

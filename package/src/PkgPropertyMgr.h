@@ -1,11 +1,15 @@
 // The property store of one package: per entry name (the package itself is "/"), integer keys
 // mapped to texts, each with a flag (0 for values taken from the zip records, 1 otherwise).
 //
-// Record keys, taken from the zip records while the central directory is read:
+// Record keys, from the zip records:
 //   0     entry    DOS date, 4 uppercase hex digits of its 2 stored bytes in stored order
 //   1     entry    DOS time, same form
 //   2     entry    type and creator, 16 uppercase hex digits of the 8 bytes after "ZPIT"
-//   1000  package  the archive comment
+//   1000  package  the archive comment, stored here while the end record is read
+// The store holds an entry's keys 0 to 2 only once the client sets them; until then the entry
+// reads them from its central directory header (so a package of many entries does not keep
+// three texts per entry), and a commit, which writes the client's values into the headers,
+// drops them from the store again.
 // Document keys 2000 to 2002 ("datetime", "mac_type", "mac_creator") live in the properties
 // document "/META-INF/pkgproperties.xml", which needs an XML parser; without one they are code
 // 23. The document is loaded on the first access to a document key and written at each commit.
@@ -49,6 +53,10 @@ class PkgPropertyMgr {
   void SetRecordProperty(const std::string& inName, int inKey, const std::string& inValue, int inFlag);
   // A record key's value set by the client (flag 1): false when there is none.
   bool GetClientRecordProperty(const std::string& inName, int inKey, std::string& outValue) const;
+  // Whether the store holds a value of the record key, whatever its flag.
+  bool HasRecordProperty(const std::string& inName, int inKey) const;
+  // Drops every entry's record keys 0 to 2 (after a commit has written them into the headers).
+  void DropEntryRecords();
 
   // Document keys: code 23 without an XML parser; with one, code 22 for a key outside 2000 to
   // 2002 or for the name "/". Setting also needs an update in progress (code 28). Both load the

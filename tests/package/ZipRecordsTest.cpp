@@ -136,7 +136,7 @@ TEST(ZipRecords, Zip64ValuesReplaceTheThirtyTwoBitFields) {
   EXPECT_EQ(dir.GetEntryCount(), 0xFFFFu);
   dir.ReadZip64End(*file);
   EXPECT_EQ(dir.GetEntryCount(), 2u);
-  dir.ReadEntries(*file, nullptr);
+  dir.ReadEntries(*file);
   ASSERT_EQ(dir.GetEntries().size(), 2u);
   const auto& a = dir.GetEntries()[0];
   EXPECT_EQ(a->GetName(), "big/a.bin");
@@ -157,7 +157,7 @@ TEST(ZipRecords, Zip64ValuesReplaceTheThirtyTwoBitFields) {
   pkg::zip::ZpCentralDir onlyDir;
   onlyDir.ReadEnd(*only, nullptr);
   onlyDir.ReadZip64End(*only);
-  onlyDir.ReadEntries(*only, nullptr);
+  onlyDir.ReadEntries(*only);
   ASSERT_EQ(onlyDir.GetEntries().size(), 1u);
   EXPECT_EQ(onlyDir.GetEntries()[0]->GetUncompressedSize(), 100u);
   EXPECT_LT(onlyDir.GetEntries()[0]->GetCompressedSize(), 100u);

@@ -492,6 +492,38 @@ TEST(ZipWrite, ClientRecordPropertiesGoIntoTheHeaders) {
   package->Close();
 }
 
+// An entry's record keys come from its central directory header until the client sets them; a
+// cancel brings the header's value back, and after a commit the value is the one the new header
+// holds (a text that is no DOS date leaves the header, and so the value, as it was).
+TEST(ZipWrite, RecordPropertiesFollowTheHeaders) {
+  ScratchDir scratch("zipwrite-records");
+  auto package = Create((scratch.Path() / "r.zip").string());
+  WriteEntry(package, "t.txt", "t");
+  package->CommitUpdate();
+  auto file = package->GetEntry("t.txt", true);
+  const std::string written = file->GetProperty(pkg::PkgPropertyMgr::kKeyDate);
+  ASSERT_EQ(written.size(), 4u);
+  const std::string other = written == "214A" ? "224A" : "214A";
+
+  package->BeginUpdate();
+  file->SetProperty(pkg::PkgPropertyMgr::kKeyDate, other);
+  EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyDate), other);
+  package->CancelUpdate();
+  EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyDate), written);
+
+  package->BeginUpdate();
+  file->SetProperty(pkg::PkgPropertyMgr::kKeyDate, other);
+  package->CommitUpdate();
+  EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyDate), other);
+
+  package->BeginUpdate();
+  file->SetProperty(pkg::PkgPropertyMgr::kKeyDate, "no date");
+  package->CommitUpdate();
+  EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyDate), other);
+  EXPECT_EQ(file->GetProperty(pkg::PkgPropertyMgr::kKeyTypeCreator), "");
+  package->Close();
+}
+
 TEST(ZipWrite, InMemoryFileSystem) {
   pkg::MemPkgFileSystem fileSystem;
   auto* factory = ZipPackageFactory::GetInstance();

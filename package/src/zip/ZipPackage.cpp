@@ -87,15 +87,21 @@ ZipPkgEntry::ZipPkgEntry(ZipPackage* inPackage, std::string inName, int inType, 
   if (m_central) {
     m_size = m_central->GetUncompressedSize();
     m_crc = m_central->GetCRC();
-    m_local = m_central->ReadLocalHeader(*m_package->GetFile());
+    GetLocalHeader();
   }
 }
 
 IPackage* ZipPkgEntry::GetPackage() const { return m_package; }
 
-const ZpLocalFileEntryPtr& ZipPkgEntry::GetLocalHeader() {
-  if (!m_local && m_central) {
-    m_local = m_central->ReadLocalHeader(*m_package->GetFile());
+const ZipPkgEntry::LocalHeaderInfo& ZipPkgEntry::GetLocalHeader() {
+  if (!m_local.read) {
+    if (!m_central) {
+      throw PackageException(kPkgErrEntryNotFound);
+    }
+    const ZpLocalFileEntryPtr header = m_central->ReadLocalHeader(*m_package->GetFile());
+    m_local.totalSize = header->GetTotalSize();
+    m_local.method = header->GetMethod();
+    m_local.read = true;
   }
   return m_local;
 }
@@ -151,7 +157,21 @@ uint64_t ZipPkgFile::GetCompressedSize64() const {
 
 std::string ZipPkgFile::GetProperty(int inKey) const {
   if (inKey <= PkgPropertyMgr::kKeyTypeCreator) {
-    return m_package->GetProperties().GetRecordProperty(m_name, inKey);
+    const PkgPropertyMgr& properties = m_package->GetProperties();
+    // Checks the key (code 22); then a value the client set wins over
+    // the one in the central directory header.
+    const std::string value = properties.GetRecordProperty(m_name, inKey);
+    if (!m_central || properties.HasRecordProperty(m_name, inKey)) {
+      return value;
+    }
+    if (inKey == PkgPropertyMgr::kKeyDate) {
+      return PkgPropertyMgr::HexOfBytes(m_central->GetDosDateBytes(), 2);
+    }
+    if (inKey == PkgPropertyMgr::kKeyTime) {
+      return PkgPropertyMgr::HexOfBytes(m_central->GetDosTimeBytes(), 2);
+    }
+    const uint8_t* typeCreator = m_central->GetTypeCreatorBytes();
+    return typeCreator == nullptr ? std::string() : PkgPropertyMgr::HexOfBytes(typeCreator, 8);
   }
   return m_package->GetProperties().GetDocumentProperty(m_name, inKey);
 }
@@ -175,11 +195,8 @@ uint64_t ZipPkgFile::StartPackageData(ZipPkgStreamData& inData, bool inRaw) {
                  m_staged.offset + m_staged.compressedSize, size);
     return size;
   }
-  if (!m_central || !GetLocalHeader()) {
-    throw PackageException(kPkgErrEntryNotFound);
-  }
+  const uint64_t headerSize = GetLocalHeader().totalSize;
   const uint64_t headerOffset = m_central->GetLocalHeaderOffset();
-  const uint64_t headerSize = m_local->GetTotalSize();
   if (headerOffset > kMaxPosition - headerSize) {
     throw PackageIOException(kPkgErrReadCDH);
   }
@@ -415,7 +432,7 @@ void ZipPackage::Load() {
   ZpCentralDirPtr centralDir(new ZpCentralDir());
   centralDir->ReadEnd(*m_file, m_properties.get());
   centralDir->ReadZip64End(*m_file);
-  centralDir->ReadEntries(*m_file, m_properties.get());
+  centralDir->ReadEntries(*m_file);
   m_centralDir = centralDir;
   m_open = true;
   GetDirectory("/", false);
@@ -436,9 +453,8 @@ void ZipPackage::CheckMimetype() {
   }
   auto* mimetype = static_cast<ZipPkgFile*>(Lookup(kMimetypeName, kPkgEntryFile, true));
   const ZpCentralDirEntryPtr& central = mimetype->GetCentralEntry();
-  const ZpLocalFileEntryPtr& local = mimetype->GetLocalHeader();
-  if (central && local && central->GetMethod() == 0 && central->GetLocalHeaderOffset() == 0 &&
-      local->GetMethod() == 0) {
+  if (central && central->GetMethod() == 0 && central->GetLocalHeaderOffset() == 0 &&
+      mimetype->GetLocalHeader().method == 0) {
     m_mimetypeValid = true;
     return;
   }

@@ -91,8 +91,18 @@ class ZipPkgEntry : public BasePkgEntry {
   void Remove() override;
   ZipPackage* GetZipPackage() const { return m_package; }
   const ZpCentralDirEntryPtr& GetCentralEntry() const { return m_central; }
-  // The local header: read when the entry is made, and on first use after a commit rebinds it.
-  const ZpLocalFileEntryPtr& GetLocalHeader();
+  // What the entry needs of its local header: read (and checked) when the entry is made, and on
+  // first use after a commit rebinds it; only these two values are kept, as a package may have
+  // very many entries.
+  struct LocalHeaderInfo {
+    bool read = false;
+    // Header, name and extra field together: the entry's data follow them.
+    uint64_t totalSize = 0;
+    uint16_t method = 0;
+  };
+  // Throws the record codes when the local header is bad; code 21 when the entry has no
+  // central directory entry.
+  const LocalHeaderInfo& GetLocalHeader();
 
   // Writer: set while the entry is removed in the update in progress.
   void SetRemoved(bool inRemoved) { m_removed = inRemoved; }
@@ -112,7 +122,7 @@ class ZipPkgEntry : public BasePkgEntry {
   ZpWrittenHeader m_written;
   ZipPackage* m_package;
   ZpCentralDirEntryPtr m_central;
-  ZpLocalFileEntryPtr m_local;
+  LocalHeaderInfo m_local;
   uint64_t m_size = 0;
   uint32_t m_crc = 0;
 };

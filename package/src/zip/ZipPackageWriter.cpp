@@ -118,7 +118,7 @@ struct ZipPackage::PlanItem {
 
 void ZipPkgEntry::Rebind(const ZpCentralDirEntryPtr& inCentral) {
   m_central = inCentral;
-  m_local.reset();
+  m_local = LocalHeaderInfo();
   m_size = 0;
   m_crc = 0;
   if (m_central) {
@@ -740,7 +740,7 @@ void ZipPackage::AdoptWritten() {
   ZpCentralDirPtr centralDir(new ZpCentralDir());
   centralDir->ReadEnd(*m_file, m_properties.get());
   centralDir->ReadZip64End(*m_file);
-  centralDir->ReadEntries(*m_file, m_properties.get());
+  centralDir->ReadEntries(*m_file);
   m_centralDir = centralDir;
 
   std::unordered_map<std::string, ZpCentralDirEntryPtr> byName;
@@ -767,6 +767,8 @@ void ZipPackage::AdoptWritten() {
     entry->Release();
   }
   m_createdEntries.clear();
+  // The client's dates and type/creator values are in the new headers now.
+  m_properties->DropEntryRecords();
   std::exception_ptr first;
   ResetUpdateState(first);
   m_properties->EndUpdate();

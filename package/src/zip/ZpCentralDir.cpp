@@ -83,7 +83,7 @@ uint16_t ZpLocalFileEntry::GetExtraLength() const { return ZpByteReader::U16At(m
 
 // ---- central directory header
 
-void ZpCentralDirEntry::Read(IPkgFSFile& inFile, PkgPropertyMgr* inProperties) {
+void ZpCentralDirEntry::Read(IPkgFSFile& inFile) {
   if (!ZpReadFully(inFile, m_header, sizeof(m_header))) {
     ThrowIO(kPkgErrReadCDH);
   }
@@ -102,10 +102,10 @@ void ZpCentralDirEntry::Read(IPkgFSFile& inFile, PkgPropertyMgr* inProperties) {
   m_uncompressedSize = ZpByteReader::U32At(m_header, size, 24);
   m_compressedSize = ZpByteReader::U32At(m_header, size, 20);
   m_localHeaderOffset = ZpByteReader::U32At(m_header, size, 42);
-  ParseExtra(inProperties);
+  ParseExtra();
 }
 
-void ZpCentralDirEntry::ParseExtra(PkgPropertyMgr* inProperties) {
+void ZpCentralDirEntry::ParseExtra() {
   const std::size_t size = sizeof(m_header);
   const bool wantUncompressed = ZpByteReader::U32At(m_header, size, 24) == 0xFFFFFFFFu;
   const bool wantCompressed = ZpByteReader::U32At(m_header, size, 20) == 0xFFFFFFFFu;
@@ -127,10 +127,8 @@ void ZpCentralDirEntry::ParseExtra(PkgPropertyMgr* inProperties) {
       if (wantOffset && data.Has(8)) {
         m_localHeaderOffset = data.U64();
       }
-    } else if (id == kZpitBlockId && data.Has(12) && std::memcmp(data.Here(), "ZPIT", 4) == 0 &&
-               inProperties != nullptr) {
-      inProperties->SetRecordProperty(m_name, PkgPropertyMgr::kKeyTypeCreator,
-                                      PkgPropertyMgr::HexOfBytes(data.Here() + 4, 8), 0);
+    } else if (id == kZpitBlockId && data.Has(12) && std::memcmp(data.Here(), "ZPIT", 4) == 0) {
+      m_typeCreator = static_cast<std::size_t>(data.Here() + 4 - m_extra.data());
     }
     if (!blocks.Has(dataSize)) {
       break;
@@ -265,7 +263,7 @@ void ZpCentralDir::ReadZip64End(IPkgFSFile& inFile) {
   m_offset = ZpByteReader::U64At(m_zip64End, kZpZip64EndSize, 48);
 }
 
-void ZpCentralDir::ReadEntries(IPkgFSFile& inFile, PkgPropertyMgr* inProperties) {
+void ZpCentralDir::ReadEntries(IPkgFSFile& inFile) {
   if (m_entryCount > 0xFFFFFFFFu || m_entryCount > kZpMaxEntries) {
     ThrowIO(kPkgErrTooManyEntries);
   }
@@ -289,14 +287,8 @@ void ZpCentralDir::ReadEntries(IPkgFSFile& inFile, PkgPropertyMgr* inProperties)
   }
   for (uint64_t i = 0; i < m_entryCount; ++i) {
     ZpCentralDirEntryPtr entry(new ZpCentralDirEntry());
-    entry->Read(inFile, inProperties);
+    entry->Read(inFile);
     m_entries.push_back(entry);
-    if (inProperties != nullptr) {
-      inProperties->SetRecordProperty(entry->GetName(), PkgPropertyMgr::kKeyDate,
-                                      PkgPropertyMgr::HexOfBytes(entry->GetDosDateBytes(), 2), 0);
-      inProperties->SetRecordProperty(entry->GetName(), PkgPropertyMgr::kKeyTime,
-                                      PkgPropertyMgr::HexOfBytes(entry->GetDosTimeBytes(), 2), 0);
-    }
   }
 }
 

@@ -3,8 +3,9 @@
 //
 // All bytes come from an IPkgFSFile and are taken apart with ZpByteReader; counts and offsets
 // read from the file are checked before they size an allocation. Failures are PackageIOException
-// with the record codes (2 to 16); values that belong to the property manager (date, time,
-// type/creator, archive comment) are reported to the PkgPropertyMgr given, when there is one.
+// with the record codes (2 to 16). The archive comment is reported to the PkgPropertyMgr given,
+// when there is one; an entry's date, time and type/creator stay in its header and extra field,
+// where the package reads them when they are asked for.
 //
 // Reading a package: IsPackageFile, ReadEnd, ReadZip64End, ReadEntries; each entry's local
 // header is read when its entry object is made (ReadLocalHeader). Not thread-safe.
@@ -70,8 +71,8 @@ class ZpCentralDirEntry {
  public:
   // Reads one central directory header at the current position: code 2 short header, 3 bad
   // signature, 4/5/6 short name/extra field/comment. ZIP64 values and a "ZPIT" type/creator
-  // block are taken from the extra field; the latter goes to property 2 of the entry's name.
-  void Read(IPkgFSFile& inFile, PkgPropertyMgr* inProperties);
+  // block are taken from the extra field.
+  void Read(IPkgFSFile& inFile);
 
   // Seeks (when the file can seek) to the local header offset and reads the local header there.
   ZpLocalFileEntryPtr ReadLocalHeader(IPkgFSFile& inFile) const;
@@ -87,12 +88,18 @@ class ZpCentralDirEntry {
   // The DOS date and time as their 2 stored bytes.
   const uint8_t* GetDosDateBytes() const { return m_header + 14; }
   const uint8_t* GetDosTimeBytes() const { return m_header + 12; }
+  // The 8 type/creator bytes of the last "ZPIT" block, or null when there is none.
+  const uint8_t* GetTypeCreatorBytes() const {
+    return m_typeCreator == kNoTypeCreator ? nullptr : m_extra.data() + m_typeCreator;
+  }
   uint64_t GetUncompressedSize() const { return m_uncompressedSize; }
   uint64_t GetCompressedSize() const { return m_compressedSize; }
   uint64_t GetLocalHeaderOffset() const { return m_localHeaderOffset; }
 
  private:
-  void ParseExtra(PkgPropertyMgr* inProperties);
+  static constexpr std::size_t kNoTypeCreator = static_cast<std::size_t>(-1);
+
+  void ParseExtra();
 
   uint8_t m_header[kZpCentralHeaderSize] = {};
   std::string m_name;
@@ -101,6 +108,8 @@ class ZpCentralDirEntry {
   uint64_t m_uncompressedSize = 0;
   uint64_t m_compressedSize = 0;
   uint64_t m_localHeaderOffset = 0;
+  // Where the type/creator bytes lie in m_extra.
+  std::size_t m_typeCreator = kNoTypeCreator;
 };
 using ZpCentralDirEntryPtr = boost::shared_ptr<ZpCentralDirEntry>;
 
@@ -120,8 +129,8 @@ class ZpCentralDir {
   void ReadZip64End(IPkgFSFile& inFile);
 
   // Reads all central directory headers from the directory's offset. Code 9 for more than
-  // 0x1FFFFFFF entries; each header's date and time go to properties 0 and 1 of its name.
-  void ReadEntries(IPkgFSFile& inFile, PkgPropertyMgr* inProperties);
+  // 0x1FFFFFFF entries.
+  void ReadEntries(IPkgFSFile& inFile);
 
   // The first entry in stored order whose name equals inName byte for byte, or null.
   ZpCentralDirEntryPtr FindEntry(const std::string& inName) const;
