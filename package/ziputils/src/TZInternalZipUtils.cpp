@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include <zlib.h>
@@ -26,8 +27,7 @@ constexpr std::size_t kCopyBlock = 1024 * 1024;
 TZString gDestinationFolder;
 // The folder (as entry name components) that the last extracted file went into. Archives list a
 // folder's files together, so its parents are made, and checked, once rather than per file.
-std::vector<std::string> gLastFileFolder;
-bool gHaveLastFileFolder = false;
+std::optional<std::vector<std::string>> gLastFileFolder;
 
 // A failure of the extraction itself (as opposed to the package library's).
 class TZUnzipError : public std::runtime_error {
@@ -77,11 +77,10 @@ void ExtractDirectory(const std::vector<std::string>& inComponents) {
 void ExtractFile(pkg::IPkgFile& inFile, const std::vector<std::string>& inComponents) {
   pkg::PkgStreamPtr stream = inFile.OpenStream(pkg::kPkgModeIn, false);
   const std::vector<std::string> folder(inComponents.begin(), inComponents.end() - 1);
-  if (!gHaveLastFileFolder || folder != gLastFileFolder) {
-    gHaveLastFileFolder = false;
+  if (gLastFileFolder != folder) {
+    gLastFileFolder.reset();
     ExtractDirectory(folder);
     gLastFileFolder = folder;
-    gHaveLastFileFolder = true;
   }
   // The write stream creates the file, or truncates an existing one. Making the file first and
   // truncating it on open would cost more than a system call: ext4 starts writing out the data
@@ -178,7 +177,7 @@ int TZInternalZipUtils::Unzip(const TZPath& inZipPath, const TZPath& inDestinati
     pkg::PackagePtr package = factory->OpenPackage(inZipPath.ToString().ToUTF8(), pkg::kPkgModeIn, nullptr,
                                                    pkg::PkgOptionsPtr(), pkg::XMLParserPtr());
     gDestinationFolder = inDestinationFolder.ToString();
-    gHaveLastFileFolder = false;
+    gLastFileFolder.reset();
     for (const pkg::PkgEntryPtr& entry : package->GetEntries(pkg::PkgDirectoryPtr(), "")) {
       ExtractEntry(entry);
     }
