@@ -70,6 +70,16 @@ def timed(cmd):
     return wall, usage.ru_utime + usage.ru_stime, peak / 1024.0, proc.returncode
 
 
+def timed_download(cmd, out, digest, work, touch_mib):
+    """One timed download into out after the scratch write: (wall, cpu, peak MiB, status, ok),
+    ok when the command succeeded and out holds the expected bytes."""
+    if os.path.exists(out):
+        os.remove(out)
+    touch_scratch(work, touch_mib)
+    wall, cpu, rss, status = timed(cmd)
+    return wall, cpu, rss, status, status == 0 and sha256(out) == digest
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--tzfetch", required=True)
@@ -109,11 +119,7 @@ def main():
         results = {name: [] for name in tools}
         for rnd in range(args.rounds):
             for name, cmd in tools.items():
-                if os.path.exists(out):
-                    os.remove(out)
-                touch_scratch(work, args.touch_mib)
-                wall, cpu, rss, status = timed(cmd)
-                ok = status == 0 and sha256(out) == digest
+                wall, cpu, rss, status, ok = timed_download(cmd, out, digest, work, args.touch_mib)
                 print("round %d %-24s %7.2f s  cpu %6.2f s  peak %7.1f MiB  %s"
                       % (rnd + 1, name, wall, cpu, rss, "ok" if ok else "FAILED (%d)" % status))
                 if ok:

@@ -23,8 +23,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from benchlib import touch_scratch  # noqa: E402
-from fetch_bench import ROOT, sha256, timed  # noqa: E402
+from fetch_bench import ROOT, sha256, timed_download  # noqa: E402
 
 SERVER_ADDR = "169.254.77.1"
 CLIENT_ADDR = "169.254.77.2"
@@ -78,11 +77,7 @@ def run_setting(args, loss, tag):
         results = {name: [] for name in tools}
         for rnd in range(args.rounds):
             for name, cmd in tools.items():
-                if os.path.exists(out):
-                    os.remove(out)
-                touch_scratch(work, args.touch_mib)
-                wall, cpu, rss, status = timed(cmd)
-                ok = status == 0 and sha256(out) == digest
+                wall, _, _, status, ok = timed_download(cmd, out, digest, work, args.touch_mib)
                 print("%s round %d %-24s %7.2f s  %6.2f MB/s  %s"
                       % (tag, rnd + 1, name, wall, args.size_mib * 1.048576 / wall,
                          "ok" if ok else "FAILED (%d)" % status), flush=True)

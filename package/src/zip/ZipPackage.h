@@ -311,6 +311,8 @@ class ZipPackage : public BasePackage {
   // The type/creator block of an entry's headers from the client's record key 2 (16
   // hexadecimal digits), or nothing when the client set none or the text is not valid.
   std::vector<uint8_t> ClientTypeCreator(const std::string& inName) const;
+  // The package is open (else RequireOpen's code), not in an update (35) and inMode can write (36).
+  void RequireUpdateCanStart(int inMode) const;
   void StartUpdate(UpdateKind inKind, int inMode);
   void WritePropertiesDocument();
   // Drops everything an update made (staging, new entries, removals); the store is restored by

@@ -251,29 +251,7 @@ void ZipPackage::StartUpdate(UpdateKind inKind, int inMode) {
   }
 }
 
-void ZipPackage::BeginUpdate() {
-  RequireOpen();
-  if (IsInUpdate()) {
-    throw PackageException(kPkgErrUpdateInProgress);
-  }
-  if ((m_openMode & kPkgModeOut) == 0) {
-    throw PackageException(kPkgErrUpdateNeedsWrite);
-  }
-  StartUpdate(UpdateKind::kRewrite, m_openMode);
-}
-
-void ZipPackage::BeginUpdateInPlace() {
-  RequireOpen();
-  if (IsInUpdate()) {
-    throw PackageException(kPkgErrUpdateInProgress);
-  }
-  if ((m_openMode & kPkgModeOut) == 0) {
-    throw PackageException(kPkgErrUpdateNeedsWrite);
-  }
-  StartUpdate(UpdateKind::kInPlace, m_openMode);
-}
-
-void ZipPackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
+void ZipPackage::RequireUpdateCanStart(int inMode) const {
   RequireOpen();
   if (IsInUpdate()) {
     throw PackageException(kPkgErrUpdateInProgress);
@@ -281,6 +259,20 @@ void ZipPackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
   if ((inMode & kPkgModeOut) == 0) {
     throw PackageException(kPkgErrUpdateNeedsWrite);
   }
+}
+
+void ZipPackage::BeginUpdate() {
+  RequireUpdateCanStart(m_openMode);
+  StartUpdate(UpdateKind::kRewrite, m_openMode);
+}
+
+void ZipPackage::BeginUpdateInPlace() {
+  RequireUpdateCanStart(m_openMode);
+  StartUpdate(UpdateKind::kInPlace, m_openMode);
+}
+
+void ZipPackage::BeginUpdateTo(const PkgFSFileNamePtr& inFileName, int inMode) {
+  RequireUpdateCanStart(inMode);
   if (!inFileName) {
     throw PackageException(kPkgErrBadArgument);
   }
